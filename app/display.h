@@ -1,0 +1,52 @@
+#pragma once
+// The window, the display mode and the input state of the intro: creation
+// and destruction in the designed order with the designed messages, the
+// projection that follows the window size, the starting OpenGL state and the
+// window procedure. Main thread only.
+
+#include <array>
+#include <cstdint>
+
+#include "platform/messages.h"
+
+namespace app {
+
+inline constexpr const char* kWindowTitle = "Quandrix 2oo5";
+inline constexpr const char* kWindowClass = "OpenGL";
+
+// The display's state, owned here.
+extern bool fullscreen;                         // running in the full-screen mode
+extern std::array<std::uint8_t, 256> keyDown;   // by virtual-key code: 1 while down
+extern bool windowActive;                       // the window is not minimised
+extern float stepInterval;                      // seconds per animation step
+
+// Back to the starting values (tests).
+void ResetDisplayState();
+
+// Opens the display: video services, the full-screen switch with the
+// windowed-fallback question, the step interval, the window, its OpenGL
+// context, the view and the render state with all textures. On false a
+// message has been shown and everything made here has been released.
+bool CreateDisplay(const char* title, int width, int height, int colourBits, bool fullscreenRequested);
+
+// Releases context and window and restores the display mode and cursor when
+// the full-screen mode was set. Problems are reported one box each and
+// skipped.
+void DestroyDisplay();
+
+// Viewport and perspective projection for a client area; a height of 0 is
+// taken as 1.
+void ResizeView(int width, int height);
+
+// Loads all textures, then sets the starting OpenGL state; false (with no
+// state set) when an image texture was not made.
+bool InitRenderState();
+
+// The step interval for a display refresh rate in Hz: 1 / hz - 0.0017 in
+// single precision, and 1/60 when the rate is unknown (0) or the hardware
+// default (1), which would otherwise give an infinite or a one-second step.
+float StepIntervalForRefreshRate(int hertz);
+
+platform::LRESULT WindowProc(std::uint32_t message, platform::WPARAM wParam, platform::LPARAM lParam);
+
+}  // namespace app

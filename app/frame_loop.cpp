@@ -1,0 +1,63 @@
+#include "app/frame_loop.h"
+
+#include "app/display.h"
+#include "app/frame_clock.h"
+#include "platform/display.h"
+
+namespace app {
+
+FrameLoopHost SystemFrameLoopHost() {
+    FrameLoopHost host;
+    host.readClock = ReadClock;
+    host.peekMessage = platform::PeekMessage;
+    host.translateAndDispatch = [](const platform::Message& message) {
+        platform::TranslateMessage(message);
+        platform::DispatchMessage(message);
+    };
+    host.drawScene = [](scene::SceneClocks& clocks) { scene::DrawScene(clocks); };
+    host.swapBuffers = platform::SwapBuffers;
+    return host;
+}
+
+void RunFrame(FrameLoop& loop, const FrameLoopHost& host) {
+    const long double now = host.readClock();
+    loop.frameDelta = static_cast<double>(now - loop.lastClock);
+    loop.lastClock = now;
+    loop.clocks.sceneTime += loop.frameDelta;
+    loop.clocks.pageClock += loop.frameDelta;
+
+    float& exitFade = loop.clocks.exitFade;
+    if (exitFade > 0.0f) {
+        exitFade = static_cast<float>(exitFade - loop.frameDelta);
+        if (exitFade <= kExitFadeEnd) loop.quitRequested = true;
+    }
+
+    platform::Message message;
+    if (host.peekMessage(&message)) {
+        loop.lastWParam = message.wParam;
+        const bool exitMessage = message.message == platform::WM_QUIT || message.message == platform::WM_LBUTTONDOWN;
+        if (exitMessage && exitFade == 0.0f) {
+            // Consumed here: neither translated nor dispatched.
+            exitFade = kExitFadeSeconds;
+        } else {
+            host.translateAndDispatch(message);
+        }
+        // A frame that handled a message is drawn, active or not.
+        host.drawScene(loop.clocks);
+    } else {
+        if (windowActive) host.drawScene(loop.clocks);
+        const bool exitKey = keyDown[platform::VK_ESCAPE] != 0 || keyDown[platform::VK_SPACE] != 0;
+        if (exitKey && exitFade == 0.0f) exitFade = kExitFadeSeconds;
+    }
+
+    host.swapBuffers();
+}
+
+int RunFrameLoop(FrameLoop& loop, const FrameLoopHost& host) {
+    do {
+        RunFrame(loop, host);
+    } while (!loop.quitRequested);
+    return static_cast<int>(loop.lastWParam);
+}
+
+}  // namespace app

@@ -1,0 +1,15 @@
+#pragma once
+// Playback control: the only interface between the intro and its song.
+// Main thread only.
+
+namespace music {
+
+// Loads the embedded song and starts playing it from the first frame on.
+// False when there is no device or no song: the intro then runs silently.
+bool StartMusic();
+
+// Stops playback, frees the song and closes the device; safe after a failed
+// StartMusic.
+void StopMusic();
+
+}  // namespace music

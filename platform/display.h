@@ -1,0 +1,92 @@
+#pragma once
+// The display: video services, the full-screen mode switch, the window with
+// its OpenGL context, the cursor and the buffer swap. Main thread only.
+//
+// The operations follow the Win32 steps the shell is written against, so
+// that its start-up and shutdown read in the designed order and give the
+// designed messages. On SDL several of those steps are one call; the others
+// succeed whenever the step before them did:
+//   RegisterWindowClass   SDL_Init(video) and the procedure for DispatchMessage
+//   ChangeDisplayMode     pick the offered full-screen mode (see below)
+//   CreateWindow          SDL_CreateWindow with the OpenGL pixel-format request
+//   GetDeviceContext, ChoosePixelFormat, SetPixelFormat
+//                         SDL chose the visual with the window; true while it exists
+//   CreateGlContext       SDL_GL_CreateContext (compatibility profile)
+//   MakeCurrent           SDL_GL_MakeCurrent
+//
+// Full screen: SDL reports success for a mode it cannot set (X servers
+// without RandR modes switch nothing), so refusal is decided from the list of
+// modes the display offers: ChangeDisplayMode succeeds when display 0 offers
+// width x height (at the requested depth if offered, else at any depth), and
+// the window then switches to that mode when it is shown. SDL restores the
+// desktop mode when that window is destroyed.
+
+#include "platform/messages.h"
+
+namespace platform {
+
+// Video up, and `procedure` receives DispatchMessage's messages. False when
+// there is no usable display (SDL's reason goes to standard error).
+bool RegisterWindowClass(const char* className, WindowProcedure procedure);
+
+// See above. False when display 0 offers no mode of that size.
+bool ChangeDisplayMode(int width, int height, int bitsPerPixel);
+
+// Back to the desktop mode (a no-op once the full-screen window is gone).
+void RestoreDisplayMode();
+
+// Refresh rate of the current settings in Hz: the chosen full-screen mode
+// after ChangeDisplayMode succeeded, else the desktop's. May be 0 (unknown).
+// False when the settings cannot be read.
+bool QueryRefreshRate(int* hertz);
+
+// Shows or hides the mouse cursor over the program's window.
+void ShowCursor(bool show);
+
+struct PixelFormatRequest {
+    int colourBits = 16;  // 16: red 5, green 6, blue 5; otherwise 8 bits each
+    int depthBits = 16;   // depth buffer bits
+    bool doubleBuffer = true;
+};
+
+enum class WindowStyle {
+    Popup,       // full screen in the mode of ChangeDisplayMode
+    Overlapped,  // an ordinary resizable window with a frame
+};
+
+// The hidden window, width x height pixels of client area at (0, 0), as a
+// utility window (no task-bar entry). False on failure.
+bool CreateWindow(const char* className, const char* title, WindowStyle style, int width, int height,
+                  const PixelFormatRequest& pixelFormat);
+bool GetDeviceContext();
+bool ChoosePixelFormat();
+bool SetPixelFormat();
+bool CreateGlContext();
+bool MakeCurrent();
+// Shows the window, raises it and gives it the keyboard focus.
+void ShowWindow();
+
+// Teardown; each is safe to call when the thing does not exist and reports
+// failure by false.
+bool ReleaseCurrent();         // no context current
+bool DeleteGlContext();
+bool ReleaseDeviceContext();
+bool DestroyWindow();
+
+// Presents the back buffer (SwapBuffers).
+void SwapBuffers();
+
+// Size of the window's drawable area in pixels; 0 x 0 without a window.
+void GetClientSize(int* width, int* height);
+
+// An OpenGL entry point by name, or nullptr (wglGetProcAddress).
+void* GetGlProcAddress(const char* name);
+
+// For tools and tests: a hidden window with a current compatibility context
+// whose back buffer is width x height pixels. Use SDL_VIDEODRIVER=offscreen to
+// render without an X server. False (with SDL's reason on standard error)
+// when no context can be made.
+bool OpenHiddenGlContext(int width, int height);
+void CloseHiddenGlContext();
+
+}  // namespace platform
