@@ -1,0 +1,24 @@
+#pragma once
+// quandrix-xminfo: loads an XM file through the player's own loader and
+// prints what the player will play, or why it refuses the file.
+
+#include <cstdio>
+
+#include "music/module.h"
+#include "music/xm_loader.h"
+
+namespace xminfo {
+
+inline constexpr int kExitLoaded = 0;
+inline constexpr int kExitUsage = 1;
+inline constexpr int kExitRejected = 2;
+
+// The song's facts, one per line: channels, patterns, order, tempo, frequency
+// table, then each instrument with its envelopes and samples.
+void PrintModuleFacts(const music::Module& module, const music::LoadReport& report, std::FILE* out);
+
+// Installs the file stream, loads path, prints the facts to out and returns
+// kExitLoaded; or prints "PATH: REASON" to err and returns kExitRejected.
+int RunXmInfo(const char* path, std::FILE* out, std::FILE* err);
+
+}  // namespace xminfo
