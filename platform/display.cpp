@@ -42,6 +42,17 @@ bool StartVideo() {
         std::fprintf(stderr, "No display available: %s\n", SDL_GetError());
         return false;
     }
+    // Without a window system SDL falls back to drawing into nothing
+    // (offscreen, dummy): the user would see no intro at all. Those drivers
+    // count as a display only when asked for by name in SDL_VIDEODRIVER, as
+    // the tests and tools do.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const bool invisible = driver && (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0);
+    if (invisible && !SDL_getenv("SDL_VIDEODRIVER")) {
+        std::fprintf(stderr, "No display available: no window system found (DISPLAY and WAYLAND_DISPLAY unset?)\n");
+        SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+        return false;
+    }
     display.videoUp = true;
     std::atexit(SDL_Quit);
     return true;
