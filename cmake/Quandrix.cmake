@@ -26,6 +26,13 @@ else()
   set(QUANDRIX_LIBFUZZER OFF)
 endif()
 
+# A fuzz target learns only from the coverage of the code it reaches, and that
+# code lives in the folder libraries: instrument everything in the sanitizer
+# build. Ordinary executables link too, against the runtime's empty hooks.
+if(QUANDRIX_LIBFUZZER AND QUANDRIX_SANITIZE STREQUAL "address")
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+
 # quandrix_add_library(NAME SOURCES... [DEPS libs...] [PRIVATE_DEPS libs...])
 # A folder's static library, with the repository root as include root.
 # PRIVATE_DEPS keep a dependency's headers out of the users' reach (SDL stays
