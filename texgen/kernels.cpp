@@ -10,12 +10,18 @@
 //     computed once per row or column instead of once per pixel;
 //   - per-channel byte arithmetic runs on 16-byte vectors (GCC/Clang vector
 //     extensions, so any target with or without SIMD builds it);
+//   - generators write their channel 16 pixels at a time with a byte shuffle
+//     and blend where the processor has them (the AVX2 path);
 //   - the warps have their own file (warp_kernels.cpp);
 //   - no function pointer call per pixel.
 #include <bit>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
 
 #include "texgen/kernels.h"
 #include "texgen/noise_sets.h"
@@ -50,11 +56,70 @@ void Store(std::uint8_t* p, const V& v) {
     std::memcpy(p, &v, sizeof v);
 }
 
-// Writes one row of generator values into channel `channel` of row y.
-void StoreChannelRow(Layer& layer, int channel, int y, const std::uint8_t* values) {
-    std::uint8_t* out = Bytes(layer) + y * layerSize * 3 + channel;
-    for (int x = 0; x < layerSize; ++x) out[x * 3] = values[x];
+#if defined(__SSE2__)
+// 16 generator values into every third byte of 48 layer bytes (16 pixels),
+// at the channel's positions: one byte shuffle and one blend per 16 bytes.
+struct ChannelMasks {
+    __m128i shuffle[3];  // per 16-byte part: value index for each byte, or 0x80 (none)
+    __m128i blend[3];    // 0xff where the byte is the channel's
+};
+
+ChannelMasks MakeChannelMasks(int channel) {
+    alignas(16) std::uint8_t shuffle[48];
+    alignas(16) std::uint8_t blend[48];
+    for (int i = 0; i < 48; ++i) {
+        const bool mine = i % 3 == channel;
+        shuffle[i] = mine ? static_cast<std::uint8_t>((i - channel) / 3) : 0x80;
+        blend[i] = mine ? 0xff : 0;
+    }
+    ChannelMasks m;
+    for (int k = 0; k < 3; ++k) {
+        m.shuffle[k] = _mm_load_si128(reinterpret_cast<const __m128i*>(shuffle + 16 * k));
+        m.blend[k] = _mm_load_si128(reinterpret_cast<const __m128i*>(blend + 16 * k));
+    }
+    return m;
 }
+
+__attribute__((target("avx2"))) void StoreChannelRowAvx2(std::uint8_t* row, const ChannelMasks& m, const std::uint8_t* values) {
+    for (int j = 0; j < layerSize / 16; ++j) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(values + 16 * j));
+        for (int k = 0; k < 3; ++k) {
+            auto* p = reinterpret_cast<__m128i*>(row + 48 * j + 16 * k);
+            _mm_storeu_si128(p, _mm_blendv_epi8(_mm_loadu_si128(p), _mm_shuffle_epi8(v, m.shuffle[k]), m.blend[k]));
+        }
+    }
+}
+#endif
+
+// Writes rows of generator values into one channel of a layer; the other
+// two channels keep their bytes.
+class ChannelWriter {
+public:
+    ChannelWriter(Layer& layer, int channelIndex) : bytes(Bytes(layer)), channel(channelIndex) {
+#if defined(__SSE2__)
+        wide = SelectedVectorPath() == VectorPath::Avx2;
+        if (wide) masks = MakeChannelMasks(channelIndex);
+#endif
+    }
+    void StoreRow(int y, const std::uint8_t* values) const {
+        std::uint8_t* row = bytes + y * layerSize * 3;
+#if defined(__SSE2__)
+        if (wide) {
+            StoreChannelRowAvx2(row, masks, values);
+            return;
+        }
+#endif
+        for (int x = 0; x < layerSize; ++x) row[x * 3 + channel] = values[x];
+    }
+
+private:
+    std::uint8_t* bytes;  // the layer's first byte
+    int channel;          // 0..2
+#if defined(__SSE2__)
+    bool wide = false;
+    ChannelMasks masks{};
+#endif
+};
 
 // Applies op(d) -> new d to every byte of the layer, 16 at a time.
 template <typename Op>
@@ -123,13 +188,13 @@ void Fill(TextureLayers& layers, const Instruction& in) {
 
 void Noise(TextureLayers& layers, const Instruction& in) {
     const NoiseSet& set = NoiseSetFor(in.p1);
-    Layer& layer = Destination(layers, in);
+    const ChannelWriter writer(Destination(layers, in), in.ChannelIndex());
     std::uint8_t row[layerSize];
     for (int y = 0; y < layerSize; ++y) {
         // Along a row the hash position x + y * (seed + offset) steps by one.
         const std::uint32_t start = NoisePosition(set, 0, y, in.seed);
         for (int x = 0; x < layerSize; ++x) row[x] = NoiseByteWith(set, start + static_cast<std::uint32_t>(x));
-        StoreChannelRow(layer, in.ChannelIndex(), y, row);
+        writer.StoreRow(y, row);
     }
 }
 
@@ -137,23 +202,21 @@ void Spot(TextureLayers& layers, const Instruction& in) {
     constexpr float k255 = 1.0f / 255.0f;
     const float slope = static_cast<float>(in.p1) * k255;
     // The value depends on |x - 128| and |y - 128| only, symmetrically:
-    // compute one octant of distances and mirror it.
-    static_assert(layerSize / 2 == 128);
-    std::uint8_t quarter[129][129];
+    // compute one octant of distances and mirror it into the rows of
+    // |y - 128| = 0..128, columns x = 128 - a and 128 + a.
+    std::uint8_t rows[129][layerSize];
     for (int b = 0; b <= 128; ++b) {
         for (int a = b; a <= 128; ++a) {
             const double d = std::sqrt(static_cast<double>(a * a + b * b));
             const int t = static_cast<int>(d * static_cast<double>(slope) * 2.0);
-            quarter[b][a] = quarter[a][b] = t > 255 ? 0 : static_cast<std::uint8_t>(255 - t);
+            const auto value = t > 255 ? std::uint8_t{0} : static_cast<std::uint8_t>(255 - t);
+            rows[b][128 - a] = rows[a][128 - b] = value;
+            if (a < 128) rows[b][128 + a] = value;
+            if (b < 128) rows[a][128 + b] = value;
         }
     }
-    std::uint8_t* out = Bytes(Destination(layers, in)) + in.ChannelIndex();
-    for (int y = 0; y < layerSize; ++y) {
-        const std::uint8_t* q = quarter[std::abs(y - 128)];
-        for (int x = 0; x < 128; ++x) out[x * 3] = q[128 - x];
-        for (int x = 128; x < layerSize; ++x) out[x * 3] = q[x - 128];
-        out += layerSize * 3;
-    }
+    const ChannelWriter writer(Destination(layers, in), in.ChannelIndex());
+    for (int y = 0; y < layerSize; ++y) writer.StoreRow(y, rows[std::abs(y - 128)]);
 }
 
 void SmoothNoise(TextureLayers& layers, const Instruction& in) {
@@ -181,7 +244,8 @@ void SmoothNoise(TextureLayers& layers, const Instruction& in) {
     alignas(16) float a00[layerSize], a10[layerSize], a01[layerSize], a11[layerSize];
     alignas(16) std::int32_t sums[layerSize];
     int neighbourRows[2] = {-1, -1};
-    std::uint8_t* out = Bytes(Destination(layers, in)) + in.ChannelIndex();
+    const ChannelWriter writer(Destination(layers, in), in.ChannelIndex());
+    std::uint8_t row[layerSize];
     for (int y = 0; y < layerSize; ++y) {
         if (neighbourRows[0] != axis.cell0[y] || neighbourRows[1] != axis.cell1[y]) {
             fetchRow(0, axis.cell0[y]);
@@ -209,8 +273,8 @@ void SmoothNoise(TextureLayers& layers, const Instruction& in) {
                            __builtin_convertvector(l01 * gx * fy, I4) + __builtin_convertvector(l11 * fx * fy, I4);
             Store(reinterpret_cast<std::uint8_t*>(sums + x), sum);
         }
-        for (int x = 0; x < layerSize; ++x) out[x * 3] = static_cast<std::uint8_t>(sums[x] & 255);
-        out += layerSize * 3;
+        for (int x = 0; x < layerSize; ++x) row[x] = static_cast<std::uint8_t>(sums[x] & 255);
+        writer.StoreRow(y, row);
     }
 }
 

@@ -9,13 +9,14 @@
 
 namespace texgen::kernels {
 
-// Which instructions the SineWarp kernel uses: the widest the processor has
-// (AVX2, else SSE2, else the pass driver), chosen once. All paths give the
-// same bytes; tests select each one in turn to check that.
+// Which instructions the kernels use where the portable code is slow (the
+// warp's resampling, the generators' channel stores): the widest the
+// processor has (AVX2, else SSE2, else plain code), chosen once. All paths
+// give the same bytes; tests select each one in turn to check that.
 enum class VectorPath : std::uint8_t {
-    Portable,  // WarpPass itself
-    Sse2,      // 4 pixels per step (every x86-64)
-    Avx2,      // 8 pixels per step, when the processor has AVX2
+    Portable,  // SineWarp through WarpPass, byte-by-byte channel stores
+    Sse2,      // SineWarp 4 pixels per step (every x86-64)
+    Avx2,      // SineWarp 8 pixels per step, channel stores 16 bytes per step
 };
 bool VectorPathSupported(VectorPath path);
 VectorPath SelectedVectorPath();
