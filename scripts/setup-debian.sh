@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs the Debian packages of scripts/debian-packages.txt that are not
+# installed yet. Uses sudo when not run as root.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+mapfile -t wanted < <(grep -v -E '^\s*(#|$)' "$here/debian-packages.txt")
+missing=()
+for package in "${wanted[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$package")
+  fi
+done
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "setup: every package is installed"
+  exit 0
+fi
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+echo "setup: installing ${missing[*]}"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
