@@ -1,0 +1,39 @@
+#pragma once
+// The sound device as the music player needs it: one looping stereo 16-bit
+// buffer that plays over and over from its first frame, and the number of
+// bytes played so far. The player keeps the buffer filled behind the play
+// position from its own thread.
+//
+// Threads: Open, Play, Reset and Close on one thread (the main thread);
+// Position from any thread. The buffer given to Play is read by the device's
+// own thread; the bytes of a frame may be rewritten once Position has passed
+// them (Position is published with release order after the frame was read).
+
+#include <cstddef>
+#include <cstdint>
+
+namespace platform {
+
+// The operations, as a table so that tests can put a fake device in their place.
+struct AudioDeviceOps {
+    // Opens the default output for 16-bit stereo at `rate` frames per second.
+    // False when there is no device or it refuses the format.
+    bool (*open)(int rate);
+    // Starts playing `frames` frames at `ring` (2 x int16 each) in a loop from
+    // frame 0. The buffer must stay valid until Reset.
+    void (*play)(const std::int16_t* ring, std::size_t frames);
+    // Bytes played since Play (4 per frame); only grows, 64 bits so that it
+    // never wraps. 0 before Play.
+    std::uint64_t (*position)();
+    // Stops playing and lets go of the buffer; the device stays open.
+    void (*reset)();
+    // Closes the device (after a Reset if still playing). Safe when not open.
+    void (*close)();
+};
+
+// The SDL realisation (the callback copies from the ring). SDL_AUDIODRIVER
+// picks the driver: `disk` with SDL_DISKAUDIOFILE writes exactly what was
+// played to a file, `dummy` plays into nothing.
+const AudioDeviceOps& SdlAudioDevice();
+
+}  // namespace platform
