@@ -40,15 +40,22 @@
 //               0.003921569), widened to double; t = trunc((d * slope) * 2.0)
 //               in double; value 255 - t, or 0 once t > 255.
 //   SmoothNoise u = float(x) / float(cell) + 256.0f and likewise v, float;
-//               iu = trunc(u); fx = u - float(iu), 1 - fx: float. Each term
-//               is trunc((float(lattice) * a) * b) with a, b the x- and
-//               y-factor (1 - fx or fx, then 1 - fy or fy), float products
-//               evaluated left to right; the four truncated terms are summed
-//               as integers and the low byte kept.
-//   SineWarp    pi = 3.1415927f and 2/255 = 0.007843138f are float constants;
-//               U = x + p3 * sin(y * ((pi * k2) * p1) + p5) with every product,
-//               the sums and the sine in double; U (and V alike) is then
-//               rounded once to float.
+//               iu = trunc(u); fx = u - float(iu), 1 - fx: float. Lattice
+//               columns iu mod P and (iu + 1) mod P (P = 256 div cell), rows
+//               alike; the lattice value of column i, row j is
+//               NoiseByte(j, i, p1, seed). Each term is
+//               trunc((float(lattice) * a) * b) with a, b the x- and y-factor
+//               (1 - fx or fx, then 1 - fy or fy), float products evaluated
+//               left to right; the four truncated terms are summed as
+//               integers and the low byte kept. Because each term truncates,
+//               a cell above 128 (one lattice value L everywhere) gives L
+//               where the fractions are 0 and L - 1 to L - 3 elsewhere.
+//   SineWarp    pi = 3.1415927f and k2 = 2/255 = 0.007843138f are float
+//               constants; U = x + p3 * sin(y * ((pi * k2) * p1) + p5) and
+//               V = y + p4 * sin(x * ((pi * k2) * p2) + p6) with every
+//               product, the sums and the sine in double; U and V are then
+//               rounded once to float. The sine is the C library's; the
+//               image checksums in the tests pin glibc's.
 //   Shift       U = float(x + p1), V = float(y + p2): whole numbers, exact.
 //   WarpPass    u = U + 256.0f, float; iu = trunc(u); fu = u - float(iu),
 //               float; weights (1 - fu) * (1 - fv), fu * (1 - fv),
