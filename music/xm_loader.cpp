@@ -373,7 +373,9 @@ std::string DescribeLoadFailure(const LoadReport& report) {
         case LoadFailure::BadChannelCount: return value + " channels (1 to 32)";
         case LoadFailure::TooManyPatterns: return value + " patterns stored (at most 256)";
         case LoadFailure::TooManyRows: return "pattern " + item + " has " + value + " rows (at most 256)";
-        case LoadFailure::TooManySamples: return "instrument " + item + " has " + value + " samples (at most 16)";
+        case LoadFailure::TooManySamples:
+            // Trackers number instruments from 1 and patterns from 0.
+            return "instrument " + std::to_string(report.item + 1) + " has " + value + " samples (at most 16)";
     }
     return "unknown failure";
 }

@@ -18,7 +18,8 @@
 // | channel count 0 or above 32              | "N channels (1 to 32)"                          | the channel table has 32 entries; 0 plays nothing |
 // | more than 256 stored patterns            | "N patterns stored (at most 256)"               | order entries are bytes; bounds pattern memory |
 // | a stored pattern of more than 256 rows   | "pattern P has N rows (at most 256)"            | the format's limit; bounds the cells a 9-byte header can claim |
-// | an instrument with more than 16 samples  | "instrument I has N samples (at most 16)"       | an instrument has 16 sample slots |
+// | an instrument with more than 16 samples  | "instrument I has N samples (at most 16)", I    | an instrument has 16 sample slots |
+// |                                          |   counted from 1 as trackers show it            |   |
 // | CLAMPED: the song loads with a safe value instead                                                               |
 // | song length 0 / above 256                | 1 / 256                                         | position 0 always plays; the order table has 256 entries |
 // | restart position >= song length          | 0                                               | the song must continue at a position it has |
@@ -83,7 +84,7 @@ enum LoadRepair : std::uint32_t {
 
 struct LoadReport {
     LoadFailure failure = LoadFailure::None;
-    std::int32_t item = -1;          // the pattern or instrument (0-based) the failure concerns, -1 none
+    std::int32_t item = -1;          // the pattern or instrument the failure concerns, 0-based; -1 none
     std::int64_t value = 0;          // the offending value
     std::uint32_t repairs = 0;       // LoadRepair bits
     std::int32_t streamSize = 0;     // bytes in the stream
