@@ -10,8 +10,15 @@ function(expect_exit code)
 endfunction()
 
 expect_exit(0 ${SOURCE_DIR}/data/music/standin.xm)
-if(NOT last_out MATCHES "channels: 6\n")
-  message(FATAL_ERROR "facts missing:\n${last_out}")
+foreach(fact "channels: 6\n" "patterns: 4 stored, 4 referenced, 4 slots\n" "song length: 7\n"
+        "restart position: 1\n" "frequency table: linear\n" "speed: 6\n" "BPM: 140\n" "instruments: 5\n"
+        "volume envelope: on, sustain at point 2, loop points 2 to 4" "loop ping-pong 0\\+1024" "repairs: none\n")
+  if(NOT last_out MATCHES "${fact}")
+    message(FATAL_ERROR "fact '${fact}' missing:\n${last_out}")
+  endif()
+endforeach()
+if(NOT last_err STREQUAL "")
+  message(FATAL_ERROR "a loaded song printed to standard error:\n${last_err}")
 endif()
 expect_exit(2 ${SOURCE_DIR}/CMakeLists.txt)
 if(NOT last_err MATCHES "not an XM module")

@@ -17,7 +17,6 @@
 #include "tests/music/module_invariants.h"
 #include "tests/music/xm_builder.h"
 #include "tools/xminfo/file_stream.h"
-#include "tools/xminfo/xminfo.h"
 
 namespace {
 
@@ -181,7 +180,7 @@ TEST(XmRealFiles, EveryInstalledSongAgreesWithItsOwnHeaders) {
     music::RegisterStreamOps(nullptr, nullptr, nullptr, nullptr, nullptr);
 }
 
-// ---- The file stream and the tool over files --------------------------------------
+// ---- The file stream of quandrix-xminfo --------------------------------------
 
 class FileStreamTest : public ::testing::Test {
 protected:
@@ -218,38 +217,6 @@ TEST_F(FileStreamTest, BehavesLikeTheResourceStream) {
 
     EXPECT_EQ(xminfo::FileStreamOpen((path.string() + ".missing").c_str()), nullptr);
     EXPECT_EQ(xminfo::FileStreamOpen(nullptr), nullptr);
-}
-
-std::string Captured(std::FILE* file) {
-    std::rewind(file);
-    std::string text;
-    for (int c; (c = std::fgetc(file)) != EOF;) text.push_back(static_cast<char>(c));
-    return text;
-}
-
-TEST_F(FileStreamTest, TheToolPrintsFactsOrTheReasonForRejection) {
-    std::FILE* out = std::tmpfile();
-    std::FILE* err = std::tmpfile();
-    ASSERT_TRUE(out && err);
-    const std::string song = std::string(QUANDRIX_SOURCE_DIR) + "/data/music/standin.xm";
-    EXPECT_EQ(xminfo::RunXmInfo(song.c_str(), out, err), xminfo::kExitLoaded);
-    const std::string facts = Captured(out);
-    for (const char* line : {"channels: 6\n", "patterns: 4 stored, 4 referenced, 4 slots\n", "song length: 7\n",
-                             "restart position: 1\n", "frequency table: linear\n", "speed: 6\n", "BPM: 140\n",
-                             "instruments: 5\n", "repairs: none\n"}) {
-        EXPECT_NE(facts.find(line), std::string::npos) << line;
-    }
-    EXPECT_NE(facts.find("loop ping-pong 0+1024"), std::string::npos);
-    EXPECT_EQ(Captured(err), "");
-
-    // Our 100 counting bytes are no XM.
-    std::FILE* err2 = std::tmpfile();
-    EXPECT_EQ(xminfo::RunXmInfo(path.c_str(), out, err2), xminfo::kExitRejected);
-    EXPECT_NE(Captured(err2).find("not an XM module"), std::string::npos);
-    EXPECT_FALSE(music::StreamOpsInstalled()) << "the tool leaves no table behind";
-    std::fclose(out);
-    std::fclose(err);
-    std::fclose(err2);
 }
 
 }  // namespace
