@@ -33,10 +33,10 @@ enum class ImageId {
 };
 
 struct ImageSlotInfo {
-    ImageId id;
-    const char* resourceName;  // e.g. "IDB_LOGO"
+    ImageId id;                // which slot of the texture table (SlotOf)
+    const char* resourceName;  // resource of type MYBITMAP, e.g. "IDB_LOGO"
     const char* slotName;      // the texture table's name, e.g. "texLogo"
-    AlphaRule rule;
+    AlphaRule rule;            // how the texels get their alpha
     int width;                 // pixels, the size the shipped resource yields
     int height;                // pixels
 };
