@@ -5,6 +5,8 @@
 #include <cstring>
 #include <span>
 
+#include "music/replay.h"
+
 namespace music {
 
 namespace {
@@ -422,8 +424,7 @@ bool ReadXm(Module& module, ModuleStream& stream, LoadReport* report) {
         return finish(Fail(report, LoadFailure::NotXm, -1, 0));
     }
 
-    // The replay engine installs its tick operation when it is built in; the
-    // loader leaves the field as the zeroed Module has it.
+    module.tickOperation = PlayTick;
     module.initialGlobalVolume = 64;
 
     reader.SeekTo(kHeaderSizeOffset);
