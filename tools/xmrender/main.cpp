@@ -1,0 +1,18 @@
+// quandrix-xmrender IN.xm OUT.wav [--seconds S]: renders an XM file as the
+// intro's player would play it. Exit code 0 when written, 2 (with the reason
+// on standard error) for a bad option or a song the player refuses or cannot
+// read, 1 when the output cannot be written.
+#include <cstdio>
+#include <string>
+
+#include "tools/xmrender/xmrender.h"
+
+int main(int argc, char** argv) {
+    xmrender::Options options;
+    std::string error;
+    if (!xmrender::ParseOptions(argc, argv, options, error)) {
+        std::fprintf(stderr, "quandrix-xmrender: %s\n%s\n", error.c_str(), xmrender::Usage());
+        return xmrender::kExitRejected;
+    }
+    return xmrender::RenderToWav(options, stderr);
+}

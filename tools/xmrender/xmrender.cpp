@@ -1,0 +1,122 @@
+#include "tools/xmrender/xmrender.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "music/mixer.h"
+#include "music/playback.h"
+#include "music/xm_loader.h"
+#include "tools/xminfo/file_stream.h"
+#include "tools/xmrender/wav_writer.h"
+
+namespace xmrender {
+
+const char* Usage() { return "usage: quandrix-xmrender IN.xm OUT.wav [--seconds S]"; }
+
+std::uint64_t FramesForSeconds(double seconds) {
+    return static_cast<std::uint64_t>(std::floor(seconds * static_cast<double>(music::kOutputRate)));
+}
+
+namespace {
+
+bool ParseSeconds(const char* text, double& seconds, std::string& error) {
+    char* end = nullptr;
+    errno = 0;
+    const double value = std::strtod(text, &end);
+    const double most = static_cast<double>(kMaxWavFrames) / music::kOutputRate;
+    if (end == text || *end != '\0' || errno == ERANGE || !std::isfinite(value) || value < 0.0 || value > most) {
+        error = std::string("--seconds needs a number of seconds from 0 to ") + std::to_string(static_cast<long>(most)) +
+                ", not \"" + text + "\"";
+        return false;
+    }
+    seconds = value;
+    return true;
+}
+
+}  // namespace
+
+bool ParseOptions(int argc, const char* const* argv, Options& options, std::string& error) {
+    int files = 0;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--seconds") {
+            if (i + 1 >= argc) {
+                error = "--seconds needs a value";
+                return false;
+            }
+            if (!ParseSeconds(argv[++i], options.seconds, error)) return false;
+        } else if (arg.rfind("--seconds=", 0) == 0) {
+            if (!ParseSeconds(argv[i] + std::strlen("--seconds="), options.seconds, error)) return false;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            error = "unknown option " + arg;
+            return false;
+        } else {
+            if (files == 0) options.input = arg;
+            if (files == 1) options.output = arg;
+            ++files;
+        }
+    }
+    if (files != 2) {
+        error = files < 2 ? "an input and an output file are needed" : "too many file names";
+        return false;
+    }
+    return true;
+}
+
+music::Module* LoadSongFile(const std::string& path, std::FILE* err) {
+    xminfo::RegisterFileStreamOps();
+    music::LoadReport report;
+    music::Module* song = music::LoadModule(path.c_str(), &report);
+    music::RegisterStreamOps(nullptr, nullptr, nullptr, nullptr, nullptr);
+    if (!song) {
+        std::string reason = music::DescribeLoadFailure(report);
+        if (report.failure == music::LoadFailure::CannotOpen) {
+            reason += std::string(": ") + std::strerror(xminfo::FileStreamOpenError());
+        }
+        std::fprintf(err, "%s: %s\n", path.c_str(), reason.c_str());
+    }
+    return song;
+}
+
+int RenderToWav(const Options& options, std::FILE* err) {
+    music::Module* song = LoadSongFile(options.input, err);
+    if (!song) return kExitRejected;
+
+    const std::uint64_t frames = std::min(FramesForSeconds(options.seconds), kMaxWavFrames);
+    int result = kExitRendered;
+    WavWriter wav;
+    music::SetUpVoiceTable(music::kOutputRate);
+    if (!wav.Open(options.output, music::kOutputRate, static_cast<std::uint32_t>(frames))) {
+        std::fprintf(err, "%s: %s\n", options.output.c_str(), std::strerror(errno));
+        result = kExitWriteFailed;
+    } else if (!music::StartOfflinePlayback(*song)) {
+        std::fprintf(err, "%s: out of memory for the rings\n", options.input.c_str());
+        result = kExitWriteFailed;
+    } else {
+        // The prefill: the whole ring, block 0 first, as the device plays it.
+        const auto ringFrames = static_cast<std::uint64_t>(music::mixer.ringFrames);
+        const auto blockFrames = static_cast<std::uint64_t>(music::mixer.blockFrames);
+        std::uint64_t written = std::min(frames, ringFrames);
+        bool ok = wav.Write(music::mixer.outputRing.get(), written);
+        // Then each block the output thread would render next.
+        while (ok && written < frames) {
+            const auto block = static_cast<std::uint64_t>(music::mixer.writeIndex);
+            music::RenderBlock();
+            const std::uint64_t n = std::min(blockFrames, frames - written);
+            ok = wav.Write(music::mixer.outputRing.get() + block * blockFrames * 2, n);
+            written += n;
+        }
+        if (!wav.Close() || !ok) {
+            std::fprintf(err, "%s: %s\n", options.output.c_str(), std::strerror(errno));
+            result = kExitWriteFailed;
+        }
+    }
+    music::StopOfflinePlayback();
+    music::FreeModule(song);
+    return result;
+}
+
+}  // namespace xmrender

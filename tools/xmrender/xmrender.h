@@ -1,0 +1,47 @@
+#pragma once
+// quandrix-xmrender: loads an XM file through the player's own loader and
+// writes what the player would feed the sound device from the start of
+// playback on — the prefill's 100 blocks, then block after block as the
+// output thread renders them — as a 44,100 Hz 16-bit stereo WAV, cut to the
+// first floor(seconds x 44,100) frames. No device is needed.
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "music/module.h"
+
+namespace xmrender {
+
+inline constexpr int kExitRendered = 0;
+inline constexpr int kExitWriteFailed = 1;  // the output file could not be written
+inline constexpr int kExitRejected = 2;     // a bad option, or input that cannot be read or is refused
+inline constexpr double kDefaultSeconds = 60.0;
+
+struct Options {
+    std::string input;                 // the XM file
+    std::string output;                // the WAV file
+    double seconds = kDefaultSeconds;  // >= 0; the render holds floor(seconds x 44,100) frames
+};
+
+// "usage: quandrix-xmrender IN.xm OUT.wav [--seconds S]".
+const char* Usage();
+
+// Reads IN, OUT and --seconds S (or --seconds=S) in any order. False with
+// the reason when an option is unknown, a value is missing or not a number
+// of seconds from 0 to what a WAV file can hold, or the file names are not
+// exactly two.
+bool ParseOptions(int argc, const char* const* argv, Options& options, std::string& error);
+
+// floor(seconds x 44,100), computed in double precision.
+std::uint64_t FramesForSeconds(double seconds);
+
+// Loads a song from a file with the player's loader; nullptr after printing
+// "PATH: REASON" to err. Free the result with music::FreeModule.
+music::Module* LoadSongFile(const std::string& path, std::FILE* err);
+
+// Renders options.input into options.output; returns the exit code and
+// prints any reason to err.
+int RenderToWav(const Options& options, std::FILE* err);
+
+}  // namespace xmrender
