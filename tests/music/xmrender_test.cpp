@@ -1,0 +1,228 @@
+// quandrix-xmrender as a user meets it: the built tool run on files, its exit
+// codes and messages, and a WAV that holds exactly what RenderBlock produces
+// from the start of playback on. Also the real songs Debian installs,
+// rendered through the same pieces.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "music/mixer.h"
+#include "music/playback.h"
+#include "tests/music/replay_harness.h"
+#include "tools/xmrender/xmrender.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using xmtest::Bytes;
+
+struct ToolRun {
+    int exitCode = -1;
+    std::string errors;
+};
+
+class XmRenderTool : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() / ("xmrender_test_" + std::to_string(::getpid()));
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    ToolRun Tool(const std::string& arguments) const {
+        const fs::path errors = dir / "stderr.txt";
+        const std::string command = std::string(QUANDRIX_XMRENDER) + " " + arguments + " 2>" + errors.string();
+        const int status = std::system(command.c_str());
+        ToolRun run;
+        run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        std::ifstream in(errors);
+        run.errors.assign(std::istreambuf_iterator<char>(in), {});
+        return run;
+    }
+    std::string Write(const std::string& name, const Bytes& bytes) const {
+        const fs::path path = dir / name;
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                    static_cast<std::streamsize>(bytes.size()));
+        return path.string();
+    }
+    static Bytes Read(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return Bytes(std::istreambuf_iterator<char>(in), {});
+    }
+
+    fs::path dir;
+};
+
+const xmtest::XmSpec kSong = replaytest::Song(
+    {{{replaytest::C4, 1}}, {}, {{replaytest::C4 + 7, 1, 0, 0x00, 0x47}}, {}, {{replaytest::KeyOff}}}, 1, 6, 140);
+
+std::uint32_t U32(const Bytes& b, std::size_t at) {
+    return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (std::uint32_t{b[at + 3]} << 24);
+}
+
+// What the device would be fed from the start of playback: the prefilled
+// ring, then each block as it is rendered again.
+std::vector<std::int16_t> DeviceFeed(const xmtest::XmSpec& spec, std::size_t frames) {
+    replaytest::Player player(spec);
+    EXPECT_TRUE(music::StartOfflinePlayback(player.Song()));
+    std::vector<std::int16_t> feed(music::mixer.outputRing.get(), music::mixer.outputRing.get() + 88400 * 2);
+    while (feed.size() < frames * 2) {
+        const std::int32_t block = music::mixer.writeIndex;
+        music::RenderBlock();
+        feed.insert(feed.end(), music::mixer.outputRing.get() + block * 884 * 2,
+                    music::mixer.outputRing.get() + (block + 1) * 884 * 2);
+    }
+    music::StopOfflinePlayback();
+    feed.resize(frames * 2);
+    return feed;
+}
+
+TEST_F(XmRenderTool, WritesExactlyWhatTheDeviceWouldBeFed) {
+    const std::string in = Write("song.xm", xmtest::BuildXm(kSong));
+    const std::string out = (dir / "song.wav").string();
+    const ToolRun run = Tool(in + " " + out + " --seconds 2.5");
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
+    EXPECT_EQ(run.errors, "");
+    const Bytes wav = Read(out);
+    const std::uint32_t frames = 110250;  // floor(2.5 x 44,100), beyond the 88,400 of the prefill
+    ASSERT_EQ(wav.size(), 44 + frames * 4);
+    EXPECT_EQ(std::string(wav.begin(), wav.begin() + 4), "RIFF");
+    EXPECT_EQ(U32(wav, 4), 36 + frames * 4);
+    EXPECT_EQ(std::string(wav.begin() + 8, wav.begin() + 16), "WAVEfmt ");
+    EXPECT_EQ(U32(wav, 16), 16u);
+    EXPECT_EQ(U32(wav, 20), 1u | (2u << 16));  // PCM, 2 channels
+    EXPECT_EQ(U32(wav, 24), 44100u);
+    EXPECT_EQ(U32(wav, 28), 176400u);
+    EXPECT_EQ(U32(wav, 32), 4u | (16u << 16));  // 4 bytes a frame, 16 bits
+    EXPECT_EQ(std::string(wav.begin() + 36, wav.begin() + 40), "data");
+    EXPECT_EQ(U32(wav, 40), frames * 4);
+    const std::vector<std::int16_t> feed = DeviceFeed(kSong, frames);
+    std::vector<std::int16_t> data(frames * 2);
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        data[i] = static_cast<std::int16_t>(wav[44 + 2 * i] | (wav[45 + 2 * i] << 8));
+    }
+    EXPECT_EQ(data, feed);
+}
+
+TEST_F(XmRenderTool, SecondsDefaultToSixtyAndZeroGivesAnEmptyWav) {
+    const std::string in = Write("song.xm", xmtest::BuildXm(kSong));
+    ASSERT_EQ(Tool(in + " " + (dir / "a.wav").string()).exitCode, 0);
+    EXPECT_EQ(fs::file_size(dir / "a.wav"), 44u + 60u * 44100u * 4u);
+    ASSERT_EQ(Tool("--seconds=0 " + in + " " + (dir / "b.wav").string()).exitCode, 0);
+    EXPECT_EQ(fs::file_size(dir / "b.wav"), 44u);
+    ASSERT_EQ(Tool(in + " " + (dir / "c.wav").string() + " --seconds 0.00002").exitCode, 0);
+    EXPECT_EQ(fs::file_size(dir / "c.wav"), 44u);  // floor(0.882) frames
+}
+
+TEST_F(XmRenderTool, BadOptionsPrintTheUsageAndExitWithTwo) {
+    const std::string in = Write("song.xm", xmtest::BuildXm(kSong));
+    const std::string out = (dir / "x.wav").string();
+    for (const std::string& arguments :
+         {std::string(""), in, in + " " + out + " extra", in + " " + out + " --seconds", in + " " + out + " --seconds -1",
+          in + " " + out + " --seconds abc", in + " " + out + " --seconds nan", in + " " + out + " --seconds inf",
+          in + " " + out + " --seconds 1e9", in + " " + out + " --seconds 3x", in + " " + out + " --loud"}) {
+        const ToolRun run = Tool(arguments);
+        EXPECT_EQ(run.exitCode, 2) << arguments;
+        EXPECT_NE(run.errors.find("usage: quandrix-xmrender IN.xm OUT.wav [--seconds S]"), std::string::npos)
+            << arguments;
+    }
+    EXPECT_FALSE(fs::exists(out));
+}
+
+TEST_F(XmRenderTool, UnreadableOrRefusedSongsGiveTheLoadersReasonAndTwo) {
+    xmtest::XmSpec tooWide = kSong;
+    tooWide.channels = 33;
+    const struct {
+        std::string path, reason;
+    } cases[] = {
+        {(dir / "missing.xm").string(), "cannot open: No such file or directory"},
+        {Write("text.xm", Bytes{'h', 'e', 'l', 'l', 'o'}), "not an XM module"},
+        {Write("wide.xm", xmtest::BuildXm(tooWide)), "33 channels (1 to 32)"},
+        {dir.string(), "cannot open"},
+    };
+    for (const auto& c : cases) {
+        const ToolRun run = Tool(c.path + " " + (dir / "x.wav").string());
+        EXPECT_EQ(run.exitCode, 2) << c.path;
+        EXPECT_NE(run.errors.find(c.path + ": " + c.reason), std::string::npos) << run.errors;
+    }
+    EXPECT_FALSE(fs::exists(dir / "x.wav"));
+}
+
+TEST_F(XmRenderTool, AnUnwritableOutputExitsWithOne) {
+    const std::string in = Write("song.xm", xmtest::BuildXm(kSong));
+    const ToolRun run = Tool(in + " " + (dir / "no" / "such" / "dir.wav").string());
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.errors.find("No such file or directory"), std::string::npos) << run.errors;
+}
+
+TEST(XmRenderOptions, FramesAreTheFloorOfSecondsTimesTheRate) {
+    EXPECT_EQ(xmrender::FramesForSeconds(60.0), 2646000u);
+    EXPECT_EQ(xmrender::FramesForSeconds(0.1), 4410u);
+    EXPECT_EQ(xmrender::FramesForSeconds(1.0 / 44100.0 * 0.999), 0u);
+    xmrender::Options options;
+    std::string error;
+    const char* const argv[] = {"quandrix-xmrender", "--seconds", "7.25", "in.xm", "out.wav"};
+    ASSERT_TRUE(xmrender::ParseOptions(5, argv, options, error)) << error;
+    EXPECT_EQ(options.input, "in.xm");
+    EXPECT_EQ(options.output, "out.wav");
+    EXPECT_EQ(options.seconds, 7.25);
+}
+
+// ---- Real songs ----------------------------------------------------------------
+
+std::vector<fs::path> RealSongs() {
+    std::vector<fs::path> songs;
+    for (const char* dir : {"/usr/share/games/bomberclone/music", "/usr/share/games/vodovod"}) {
+        std::error_code error;
+        for (const auto& entry : fs::directory_iterator(dir, error)) {
+            if (entry.path().extension() == ".xm") songs.push_back(entry.path());
+        }
+    }
+    std::sort(songs.begin(), songs.end());
+    return songs;
+}
+
+TEST(RealSongs, RenderAudiblyAndTheSameEachTime) {
+    const std::vector<fs::path> songs = RealSongs();
+    if (songs.empty()) GTEST_SKIP() << "bomberclone-data and vodovod are not installed";
+    music::SetUpVoiceTable(music::kOutputRate);
+    for (const fs::path& path : songs) {
+        music::Module* song = xmrender::LoadSongFile(path.string(), stderr);
+        ASSERT_NE(song, nullptr) << path;
+        std::vector<std::vector<std::int16_t>> renders;
+        for (int pass = 0; pass < 2; ++pass) {
+            ASSERT_TRUE(music::StartOfflinePlayback(*song));
+            std::vector<std::int16_t> render(music::mixer.outputRing.get(),
+                                             music::mixer.outputRing.get() + 88400 * 2);
+            for (int block = 0; block < 100; ++block) {  // two more seconds, the ring round again
+                music::RenderBlock();
+                const std::int16_t* b = music::mixer.outputRing.get() + block * 884 * 2;
+                render.insert(render.end(), b, b + 884 * 2);
+            }
+            renders.push_back(std::move(render));
+        }
+        music::StopOfflinePlayback();
+        music::FreeModule(song);
+        // A restart plays the same, to the sample: nothing of the first pass
+        // (channels, voices, the song's playback state) leaks into the second.
+        EXPECT_EQ(renders[0], renders[1]) << path;
+        double energy = 0.0;
+        for (std::int16_t v : renders[0]) energy += static_cast<double>(v) * v;
+        const double rms = std::sqrt(energy / static_cast<double>(renders[0].size()));
+        EXPECT_GT(rms, 300.0) << path << ": silent";
+        EXPECT_LT(rms, 12000.0) << path << ": far too loud";
+    }
+}
+
+}  // namespace
