@@ -4,6 +4,7 @@
 #include "gfx/texture_table.h"
 #include "platform/display.h"
 #include "platform/message_box.h"
+#include "platform/resources.h"
 
 namespace app {
 
@@ -84,6 +85,9 @@ bool CreateDisplay(const char* title, int width, int height, int colourBits, boo
 
     handles.window = platform::CreateWindow(kWindowClass, title, style, width, height, pixelFormat);
     if (!handles.window) return FailAfterDestroy("Window Creation Error.");
+    // The desktop shows our own icon for the window; without it, none.
+    const auto icon = platform::FindResource("IDI_QUANDRIX", "ICON");
+    platform::SetWindowIcon(icon.data(), icon.size());
     handles.deviceContext = platform::GetDeviceContext();
     if (!handles.deviceContext) return FailAfterDestroy("Can't Create A GL Device Context.");
     if (!platform::ChoosePixelFormat()) return FailAfterDestroy("Can't Find A Suitable PixelFormat.");

@@ -112,6 +112,16 @@ bool CreateWindow(const char*, const char* title, WindowStyle style, int width, 
     return true;
 }
 
+bool SetWindowIcon(const void* bmp, std::size_t size) {
+    if (!display.window || !bmp || size == 0 || size > 0x7FFFFFFF) return false;
+    SDL_RWops* stream = SDL_RWFromConstMem(bmp, static_cast<int>(size));
+    SDL_Surface* icon = stream ? SDL_LoadBMP_RW(stream, 1) : nullptr;
+    if (!icon) return false;
+    SDL_SetWindowIcon(display.window, icon);
+    SDL_FreeSurface(icon);
+    return true;
+}
+
 bool GetDeviceContext() {
     display.deviceContext = display.window != nullptr;
     return display.deviceContext;

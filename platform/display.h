@@ -21,6 +21,8 @@
 // the window then switches to that mode when it is shown. SDL restores the
 // desktop mode when that window is destroyed.
 
+#include <cstddef>
+
 #include "platform/messages.h"
 
 namespace platform {
@@ -58,6 +60,9 @@ enum class WindowStyle {
 // utility window (no task-bar entry). False on failure.
 bool CreateWindow(const char* className, const char* title, WindowStyle style, int width, int height,
                   const PixelFormatRequest& pixelFormat);
+// Sets the window's icon from the bytes of a BMP (32-bit with alpha, or
+// palette); false when there is no window or the bytes do not decode.
+bool SetWindowIcon(const void* bmp, std::size_t size);
 bool GetDeviceContext();
 bool ChoosePixelFormat();
 bool SetPixelFormat();
