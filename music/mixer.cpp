@@ -2,9 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #if defined(__SSE2__)
-#include <emmintrin.h>
+#include <immintrin.h>
 #endif
 
 namespace music {
@@ -31,14 +32,169 @@ inline float Interpolate(const std::int16_t* data, std::int64_t position) {
     return s0 + t * (s1 - s0);
 }
 
+#if defined(__SSE2__)
+constexpr bool haveSse2 = true;
+#else
+constexpr bool haveSse2 = false;
+#endif
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define QUANDRIX_MIX_AVX2 1
+bool CpuHasAvx2() {
+    __builtin_cpu_init();  // the path is chosen during static initialisation
+    return __builtin_cpu_supports("avx2");
+}
+#else
+bool CpuHasAvx2() { return false; }
+#endif
+
+MixPath BestMixPath() {
+    if (CpuHasAvx2()) return MixPath::Avx2;
+    return haveSse2 ? MixPath::Sse2 : MixPath::Portable;
+}
+
+MixPath mixPath = BestMixPath();
+
+// The portable frame: one frame at constant gains.
+inline void MixFrame(const std::int16_t* data, std::int64_t position, float* out, float leftGain, float rightGain) {
+    const float s = Interpolate(data, position);
+    out[0] += s * leftGain;
+    out[1] += s * rightGain;
+}
+
+#if defined(__SSE2__)
+// The values at and after the position's integer part, as one 32-bit value
+// (x86 is little-endian: the first value in the low half).
+inline std::int32_t LoadPair(const std::int16_t* data, std::int64_t position) {
+    std::int32_t pair;
+    std::memcpy(&pair, data + static_cast<std::int32_t>(position >> 32), sizeof pair);
+    return pair;
+}
+inline std::int32_t HalfFraction(std::int64_t position) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(position) >> 1);
+}
+
+// The interpolated values of four frames from `position` on, which moves
+// four steps; each lane exactly Interpolate's arithmetic.
+inline __m128 InterpolateFour(const std::int16_t* data, std::int64_t& position, std::int64_t step) {
+    const std::int64_t p0 = position;
+    const std::int64_t p1 = p0 + step;
+    const std::int64_t p2 = p1 + step;
+    const std::int64_t p3 = p2 + step;
+    position = p3 + step;
+    // Each lane: s0 in the low and s1 in the high half of one 32-bit load.
+    const __m128i pair = _mm_setr_epi32(LoadPair(data, p0), LoadPair(data, p1), LoadPair(data, p2),
+                                        LoadPair(data, p3));
+    const __m128i halfFraction = _mm_setr_epi32(HalfFraction(p0), HalfFraction(p1), HalfFraction(p2),
+                                                HalfFraction(p3));
+    const __m128 s0 = _mm_cvtepi32_ps(_mm_srai_epi32(_mm_slli_epi32(pair, 16), 16));
+    const __m128 s1 = _mm_cvtepi32_ps(_mm_srai_epi32(pair, 16));
+    const __m128 t = _mm_mul_ps(_mm_cvtepi32_ps(halfFraction), _mm_set1_ps(0x1p-31f));
+    return _mm_add_ps(s0, _mm_mul_ps(t, _mm_sub_ps(s1, s0)));
+}
+
+// Four frames at a time; returns the frames done.
+std::int32_t MixConstantSse2(const std::int16_t* data, std::int64_t& position, std::int64_t step, float* out,
+                             std::int32_t frames, float leftGain, float rightGain) {
+    const __m128 left = _mm_set1_ps(leftGain);
+    const __m128 right = _mm_set1_ps(rightGain);
+    std::int32_t j = 0;
+    for (; j + 4 <= frames; j += 4) {
+        const __m128 s = InterpolateFour(data, position, step);
+        const __m128 l = _mm_mul_ps(s, left);
+        const __m128 r = _mm_mul_ps(s, right);
+        float* o = out + 2 * j;
+        _mm_storeu_ps(o, _mm_add_ps(_mm_loadu_ps(o), _mm_unpacklo_ps(l, r)));
+        _mm_storeu_ps(o + 4, _mm_add_ps(_mm_loadu_ps(o + 4), _mm_unpackhi_ps(l, r)));
+    }
+    return j;
+}
+#endif
+
+#if defined(QUANDRIX_MIX_AVX2)
+// Eight frames at a time; returns the frames done. With steps below 2.0 (all
+// but the highest notes) four consecutive frames read at most eight values
+// from the lowest one on, so each half of the vector loads its four frames'
+// value pairs as one 16-byte window and a byte shuffle hands each frame its
+// own; larger steps load the pairs one by one.
+__attribute__((target("avx2"))) std::int32_t MixConstantAvx2(const std::int16_t* data, std::int64_t& position,
+                                                             std::int64_t step, float* out, std::int32_t frames,
+                                                             float leftGain, float rightGain) {
+    const __m256 left = _mm256_set1_ps(leftGain);
+    const __m256 right = _mm256_set1_ps(rightGain);
+    const __m256 scale = _mm256_set1_ps(0x1p-31f);
+    const __m256i eightSteps = _mm256_set1_epi64x(8 * step);
+    const __m256i pairBytes = _mm256_set1_epi32(0x03020100);  // the four bytes of the pair at offset 0
+    const __m256i twoBytesPerValue = _mm256_set1_epi32(0x02020202);
+    const bool windowed = step < 2 * kOne && step > -2 * kOne;
+    __m256i first = _mm256_setr_epi64x(position, position + step, position + 2 * step, position + 3 * step);
+    __m256i second = _mm256_add_epi64(first, _mm256_set1_epi64x(4 * step));
+    std::int32_t j = 0;
+    for (; j + 8 <= frames; j += 8) {
+        // The integer parts and fractions of the eight positions, in frame order.
+        const __m256 a = _mm256_castsi256_ps(first);
+        const __m256 b = _mm256_castsi256_ps(second);
+        const __m256i index = _mm256_permute4x64_epi64(
+            _mm256_castps_si256(_mm256_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1))), _MM_SHUFFLE(3, 1, 2, 0));
+        const __m256i fraction = _mm256_permute4x64_epi64(
+            _mm256_castps_si256(_mm256_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0))), _MM_SHUFFLE(3, 1, 2, 0));
+        __m256i pair;
+        if (windowed) {
+            // The lowest value of each half: its first frame forward, its last backward.
+            const std::int64_t back = step < 0 ? 3 * step : 0;
+            const auto low0 = static_cast<std::int32_t>((position + back) >> 32);
+            const auto low1 = static_cast<std::int32_t>((position + 4 * step + back) >> 32);
+            const __m256i window = _mm256_inserti128_si256(
+                _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + low0))),
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + low1)), 1);
+            const __m256i offset = _mm256_sub_epi32(index, _mm256_setr_epi32(low0, low0, low0, low0, low1, low1,
+                                                                              low1, low1));
+            pair = _mm256_shuffle_epi8(window, _mm256_add_epi32(_mm256_mullo_epi32(offset, twoBytesPerValue),
+                                                                 pairBytes));
+        } else {
+            std::int64_t p[8];
+            p[0] = position;
+            for (int k = 1; k < 8; ++k) p[k] = p[k - 1] + step;
+            pair = _mm256_setr_epi32(LoadPair(data, p[0]), LoadPair(data, p[1]), LoadPair(data, p[2]),
+                                     LoadPair(data, p[3]), LoadPair(data, p[4]), LoadPair(data, p[5]),
+                                     LoadPair(data, p[6]), LoadPair(data, p[7]));
+        }
+        position += 8 * step;
+        const __m256 s0 = _mm256_cvtepi32_ps(_mm256_srai_epi32(_mm256_slli_epi32(pair, 16), 16));
+        const __m256 s1 = _mm256_cvtepi32_ps(_mm256_srai_epi32(pair, 16));
+        const __m256 t = _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_srli_epi32(fraction, 1)), scale);
+        const __m256 s = _mm256_add_ps(s0, _mm256_mul_ps(t, _mm256_sub_ps(s1, s0)));
+        const __m256 l = _mm256_mul_ps(s, left);
+        const __m256 r = _mm256_mul_ps(s, right);
+        const __m256 low = _mm256_unpacklo_ps(l, r);   // frames 0, 1 | 4, 5
+        const __m256 high = _mm256_unpackhi_ps(l, r);  // frames 2, 3 | 6, 7
+        float* o = out + 2 * j;
+        _mm256_storeu_ps(o, _mm256_add_ps(_mm256_loadu_ps(o), _mm256_permute2f128_ps(low, high, 0x20)));
+        _mm256_storeu_ps(o + 8, _mm256_add_ps(_mm256_loadu_ps(o + 8), _mm256_permute2f128_ps(low, high, 0x31)));
+        first = _mm256_add_epi64(first, eightSteps);
+        second = _mm256_add_epi64(second, eightSteps);
+    }
+    return j;
+}
+#endif
+
 // m frames at constant gains; returns the position after them. `step` is
-// negative when the voice moves backward.
+// negative when the voice moves backward. Frames are independent here (the
+// gains do not change), so the vector paths do four or eight at a time with
+// exactly the portable path's single-precision operations, lane by lane.
 std::int64_t MixConstant(const std::int16_t* data, std::int64_t position, std::int64_t step, float* out,
                          std::int32_t frames, float leftGain, float rightGain) {
-    for (std::int32_t j = 0; j < frames; ++j) {
-        const float s = Interpolate(data, position);
-        out[2 * j] += s * leftGain;
-        out[2 * j + 1] += s * rightGain;
+    std::int32_t j = 0;
+#if defined(QUANDRIX_MIX_AVX2)
+    if (mixPath == MixPath::Avx2) j = MixConstantAvx2(data, position, step, out, frames, leftGain, rightGain);
+#endif
+#if defined(__SSE2__)
+    if (mixPath != MixPath::Portable) {
+        j += MixConstantSse2(data, position, step, out + 2 * j, frames - j, leftGain, rightGain);
+    }
+#endif
+    for (; j < frames; ++j) {
+        MixFrame(data, position, out + 2 * j, leftGain, rightGain);
         position += step;
     }
     return position;
@@ -51,7 +207,35 @@ std::int64_t MixRamp(const std::int16_t* data, std::int64_t position, std::int64
                      std::int32_t frames, float& leftGain, float& rightGain, float leftSlope, float rightSlope) {
     float left = leftGain;
     float right = rightGain;
-    for (std::int32_t j = 0; j < frames; ++j) {
+    std::int32_t j = 0;
+#if defined(__SSE2__)
+    if (mixPath != MixPath::Portable) {
+        // The gains of up to 64 frames first (the one chain of additions that
+        // cannot be split), then the frames four at a time: [s s] x [left
+        // right] is the scalar path's two products.
+        constexpr std::int32_t kChunk = 64;
+        alignas(16) float gains[2 * kChunk];
+        while (j + 4 <= frames) {
+            const std::int32_t n = std::min(kChunk, (frames - j) & ~3);
+            for (std::int32_t k = 0; k < n; ++k) {
+                gains[2 * k] = left;
+                gains[2 * k + 1] = right;
+                left += leftSlope;
+                right += rightSlope;
+            }
+            for (std::int32_t k = 0; k < n; k += 4) {
+                const __m128 s = InterpolateFour(data, position, step);
+                float* o = out + 2 * (j + k);
+                const __m128 first = _mm_mul_ps(_mm_unpacklo_ps(s, s), _mm_load_ps(gains + 2 * k));
+                const __m128 second = _mm_mul_ps(_mm_unpackhi_ps(s, s), _mm_load_ps(gains + 2 * k + 4));
+                _mm_storeu_ps(o, _mm_add_ps(_mm_loadu_ps(o), first));
+                _mm_storeu_ps(o + 4, _mm_add_ps(_mm_loadu_ps(o + 4), second));
+            }
+            j += n;
+        }
+    }
+#endif
+    for (; j < frames; ++j) {
         const float s = Interpolate(data, position);
         out[2 * j] += s * left;
         out[2 * j + 1] += s * right;
@@ -127,9 +311,11 @@ void MixVoice(Voice& voice, float* out, std::int32_t frames, std::int32_t rampLe
         } else {
             // Computed in 64 bits for any distance (the classic mixer only
             // looked 2^24 values ahead, so an absurd step could carry a voice
-            // past the end of a longer sample within one segment).
-            const std::int64_t k = (distance + step - 1) / step;
-            if (k <= segment) {
+            // past the end of a longer sample within one segment). The
+            // division is needed only when the boundary lies within reach:
+            // step x segment < 2^58, so the product cannot overflow.
+            if (distance <= step * segment) {
+                const std::int64_t k = (distance + step - 1) / step;
                 segment = static_cast<std::int32_t>(k);
                 reachesBoundary = true;
             }
@@ -198,7 +384,10 @@ void MixVoice(Voice& voice, float* out, std::int32_t frames, std::int32_t rampLe
             std::int64_t integer = position >> 32;
             const std::int64_t end = loopEnd >> 32;
             const std::int64_t length = sample.loopLength;
-            if (integer >= end && length > 0) integer -= length * ((integer - end) / length + 1);
+            if (integer >= end && length > 0) {
+                integer -= length;  // one loop length is all a step below it needs
+                if (integer >= end) integer -= length * ((integer - end) / length + 1);
+            }
             position = integer * kOne + static_cast<std::uint32_t>(position);
             voice.direction = kForward;
         } else if ((sample.loopType & kLoopPingPong) && sample.loopLength > 0) {
@@ -216,6 +405,23 @@ void MixVoice(Voice& voice, float* out, std::int32_t frames, std::int32_t rampLe
 }
 
 }  // namespace
+
+bool MixPathSupported(MixPath path) {
+    switch (path) {
+        case MixPath::Portable: return true;
+        case MixPath::Sse2: return haveSse2;
+        case MixPath::Avx2: return haveSse2 && CpuHasAvx2();
+    }
+    return false;
+}
+
+MixPath SelectedMixPath() { return mixPath; }
+
+bool SelectMixPath(MixPath path) {
+    if (!MixPathSupported(path)) return false;
+    mixPath = path;
+    return true;
+}
 
 void MixVoices(float* destination, std::int32_t frames) {
     if (frames < 1 || !destination) return;

@@ -106,6 +106,21 @@ void MixVoices(float* destination, std::int32_t frames);
 // frames below 1 or a missing buffer.
 void ConvertBlock(std::int16_t* destination, const float* source, std::int32_t frames);
 
+// How MixVoices does the frames at constant gain, which are most of them:
+// the widest way the processor has, chosen once at start-up. All paths give
+// the same floats to the bit (the same single-precision operations in the
+// same order, per frame); tests and benchmarks select each in turn.
+enum class MixPath : std::uint8_t {
+    Portable,  // one frame at a time
+    Sse2,      // four frames per step (every x86-64)
+    Avx2,      // eight frames per step, the sample values gathered
+};
+bool MixPathSupported(MixPath path);
+MixPath SelectedMixPath();
+// False (and no change) when the processor lacks the path. Not while a song
+// plays on the output thread.
+bool SelectMixPath(MixPath path);
+
 // 32.32 helpers: the position and the step as one signed 64-bit value.
 inline std::int64_t VoicePosition(const Voice& voice) {
     return static_cast<std::int64_t>((static_cast<std::uint64_t>(static_cast<std::uint32_t>(voice.positionInteger))
