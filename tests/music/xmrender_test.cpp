@@ -193,6 +193,84 @@ std::vector<fs::path> RealSongs() {
     return songs;
 }
 
+// Four seconds of a song as the device would get them.
+std::vector<std::int16_t> RenderFile(const std::string& path) {
+    music::Module* song = xmrender::LoadSongFile(path, stderr);
+    EXPECT_NE(song, nullptr) << path;
+    if (!song) return {};
+    EXPECT_TRUE(music::StartOfflinePlayback(*song));
+    std::vector<std::int16_t> render(music::mixer.outputRing.get(), music::mixer.outputRing.get() + 88400 * 2);
+    for (int block = 0; block < 100; ++block) {
+        music::RenderBlock();
+        const std::int16_t* b = music::mixer.outputRing.get() + block * 884 * 2;
+        render.insert(render.end(), b, b + 884 * 2);
+    }
+    music::StopOfflinePlayback();
+    music::FreeModule(song);
+    return render;
+}
+
+TEST(MixPaths, EveryVectorPathGivesThePortableBlocksToTheBit) {
+    std::vector<std::string> songs = {std::string(QUANDRIX_SOURCE_DIR) + "/bench/music/bench16.xm",
+                                      std::string(QUANDRIX_SOURCE_DIR) + "/data/music/standin.xm"};
+    for (const fs::path& path : RealSongs()) songs.push_back(path.string());
+    music::SetUpVoiceTable(music::kOutputRate);
+    const music::MixPath chosen = music::SelectedMixPath();
+    for (const std::string& path : songs) {
+        ASSERT_TRUE(music::SelectMixPath(music::MixPath::Portable));
+        const std::vector<std::int16_t> portable = RenderFile(path);
+        for (const music::MixPath mixPath : {music::MixPath::Sse2, music::MixPath::Avx2}) {
+            if (!music::SelectMixPath(mixPath)) continue;
+            EXPECT_EQ(RenderFile(path), portable) << path << " on path " << static_cast<int>(mixPath);
+        }
+    }
+    music::SelectMixPath(chosen);
+}
+
+TEST(MixPaths, NarrowAndWideStepsBothWaysAgreeWithThePortablePath) {
+    // A ping-pong loop walked forward and backward at steps around 2.0, the
+    // limit of the windowed loads of the eight-frame path, and far beyond.
+    music::Sample sample;
+    sample.length = 400;
+    sample.loopStart = 40;
+    sample.loopLength = 300;
+    sample.loopType = music::kLoopPingPong;
+    for (std::uint32_t i = 0; i < 408; ++i) {
+        sample.data.push_back(static_cast<std::int16_t>((i * 7919u) % 65536u - 32768));
+    }
+    sample.data[340] = sample.data[339];
+    const std::int64_t steps[] = {1,          123456789,      814485521,     4294967296 - 1, 4294967296,
+                                  6000000000, 8589934592 - 1, 8589934592,    8589934592 + 1, 40000000000};
+    const music::MixPath chosen = music::SelectedMixPath();
+    for (const std::int64_t step : steps) {
+        for (const std::int32_t direction : {music::kForward, music::kBackward}) {
+            std::vector<std::vector<float>> outputs;
+            for (const music::MixPath mixPath : {music::MixPath::Portable, music::MixPath::Sse2, music::MixPath::Avx2}) {
+                if (!music::SelectMixPath(mixPath)) continue;
+                music::SetUpVoiceTable(music::kOutputRate);
+                music::Voice& v = music::voiceTable[5];
+                v.sample = &sample;
+                v.leftTarget = v.lastLeftTarget = 90;
+                v.rightTarget = v.lastRightTarget = 17;
+                v.currentLeftGain = 90 * 256;
+                v.currentRightGain = 17 * 256;
+                v.stepInteger = static_cast<std::int32_t>(step >> 32);
+                v.stepFraction = static_cast<std::uint32_t>(step);
+                v.direction = direction;
+                music::SetVoicePosition(v, (200LL << 32) + 0x9E3779B9LL);
+                std::vector<float> out(2 * 2000, 0.0f);
+                for (int n = 0; n < 2000; n += 97) music::MixVoices(out.data() + 2 * n, std::min(97, 2000 - n));
+                out.push_back(static_cast<float>(music::VoicePosition(v)));
+                outputs.push_back(std::move(out));
+            }
+            for (std::size_t k = 1; k < outputs.size(); ++k) {
+                EXPECT_EQ(outputs[k], outputs[0]) << "step " << step << " direction " << direction << " path " << k;
+            }
+        }
+    }
+    music::SelectMixPath(chosen);
+}
+
 TEST(RealSongs, RenderAudiblyAndTheSameEachTime) {
     const std::vector<fs::path> songs = RealSongs();
     if (songs.empty()) GTEST_SKIP() << "bomberclone-data and vodovod are not installed";
