@@ -1,9 +1,11 @@
 #!/usr/bin/python3
-"""End-to-end tests of the intro's shell: the real executable on its own Xvfb
-servers, driven as a desktop would drive it (xdotool for keys and clicks, a
-WM_DELETE_WINDOW client message for the close button).
+"""End-to-end tests of the intro: the real executable on its own Xvfb servers,
+driven as a desktop would drive it (xdotool for keys and clicks, a
+WM_DELETE_WINDOW client message for the close button), its sound captured
+with SDL's disk driver.
 
-Usage: shell_e2e.py --intro PATH --xclose PATH [unittest options]
+Usage: shell_e2e.py --intro PATH --xclose PATH --xmrender PATH --song SONG.xm
+                    [unittest options]
 Needs Xvfb, xdotool and xwininfo (Debian: xvfb, xdotool, x11-utils) and the
 core X fonts for SDL's message boxes (xfonts-base).
 """
@@ -19,6 +21,8 @@ import unittest
 
 INTRO = None
 XCLOSE = None
+XMRENDER = None
+SONG = None
 TITLE = "Quandrix 2oo5"
 
 EXIT_DELAY = 2.1       # seconds from the exit request to the end of the process
@@ -158,7 +162,7 @@ class IntroTestCase(unittest.TestCase):
         sent = pressed if isinstance(pressed, float) else time.monotonic()
         code, ended = wait_exit(proc, timeout=EXIT_DELAY + 10)
         delay = ended - sent
-        measured[name] = delay
+        measured["exit delay after " + name] = delay
         self.assertEqual(code, expected_code)
         self.assertAlmostEqual(delay, EXIT_DELAY, delta=EXIT_TOLERANCE,
                                msg="%s ended the intro %.3f s after the request" % (name, delay))
@@ -201,7 +205,7 @@ class ExitRequests(IntroTestCase):
         self.key("space")(window)
         self.xvfb.run(XCLOSE, str(window))
         code, ended = wait_exit(proc, timeout=EXIT_DELAY + 10)
-        measured["Escape, then Space and close during the fade"] = ended - sent
+        measured["exit delay after Escape, then Space and close during the fade"] = ended - sent
         self.assertAlmostEqual(ended - sent, EXIT_DELAY, delta=EXIT_TOLERANCE)
         # The close request's quit message came last.
         self.assertEqual(code, 0)
@@ -243,6 +247,63 @@ class WindowedFallback(IntroTestCase):
         self.assertEqual(self.xvfb.windows(TITLE), [])
 
 
+class Sound(IntroTestCase):
+    """The song through SDL's disk driver, compared with the offline render."""
+
+    def test_device_plays_the_offline_render_sample_for_sample(self):
+        import tempfile
+        import wave
+        with tempfile.TemporaryDirectory() as tmp:
+            played_path = os.path.join(tmp, "played.raw")
+            proc = self.start(SDL_AUDIODRIVER="disk", SDL_DISKAUDIOFILE=played_path)
+            window = self.main_window()
+            time.sleep(3.0)
+            self.key("Escape")(window)
+            code, _ = wait_exit(proc, timeout=EXIT_DELAY + 10)
+            self.assertEqual(code, 27)
+            with open(played_path, "rb") as f:
+                played = f.read()
+            rendered_path = os.path.join(tmp, "rendered.wav")
+            subprocess.run([XMRENDER, SONG, rendered_path, "--seconds", "30"], check=True)
+            with wave.open(rendered_path) as w:
+                self.assertEqual((w.getframerate(), w.getnchannels(), w.getsampwidth()), (44100, 2, 2))
+                rendered = w.readframes(w.getnframes())
+
+        frame = 4
+        def first_sound(data):
+            for i in range(0, len(data) - frame + 1, frame):
+                if data[i:i + frame] != b"\0\0\0\0":
+                    return i
+            return None
+        # The device plays silence until the ring is queued; the ring's first
+        # frame lines up with the render's first frame.
+        start = first_sound(played) - first_sound(rendered)
+        self.assertGreaterEqual(start, 0)
+        played = played[start:]
+        length = min(len(played), len(rendered))
+        same = 0
+        step = 4096
+        while same < length and played[same:same + step] == rendered[same:same + step]:
+            same += step
+        while same < length and played[same:same + frame] == rendered[same:same + frame]:
+            same += frame
+        seconds = same / frame / 44100
+        measured["sound identical to the offline render for (s)"] = seconds
+        # The music played from before the window showed until the end of the
+        # 3 + 2.1 s; after StopMusic the device plays only silence.
+        self.assertGreater(seconds, 4.5)
+        self.assertEqual(played[same:].strip(b"\0"), b"", "sound after %.3f s differs" % seconds)
+
+    def test_missing_sound_driver_runs_silently(self):
+        proc = self.start(SDL_AUDIODRIVER="no-such-driver")
+        window = self.main_window()
+        time.sleep(1.0)
+        self.assertIsNone(proc.poll())
+        self.key("Escape")(window)
+        code, _ = wait_exit(proc, timeout=EXIT_DELAY + 10)
+        self.assertEqual(code, 27)
+
+
 class NoDisplay(unittest.TestCase):
     def test_clear_message_and_exit_code_zero(self):
         env = dict(os.environ)
@@ -257,16 +318,20 @@ class NoDisplay(unittest.TestCase):
 
 
 def main():
-    global INTRO, XCLOSE
+    global INTRO, XCLOSE, XMRENDER, SONG
     parser = argparse.ArgumentParser()
     parser.add_argument("--intro", required=True)
     parser.add_argument("--xclose", required=True)
+    parser.add_argument("--xmrender", required=True)
+    parser.add_argument("--song", required=True, help="the XM file the intro embeds")
     args, rest = parser.parse_known_args()
     INTRO = os.path.abspath(args.intro)
     XCLOSE = os.path.abspath(args.xclose)
+    XMRENDER = os.path.abspath(args.xmrender)
+    SONG = os.path.abspath(args.song)
     program = unittest.main(argv=[sys.argv[0]] + rest, exit=False, verbosity=2)
-    for name, delay in measured.items():
-        print("exit delay after %-45s %.3f s" % (name + ":", delay))
+    for name, value in measured.items():
+        print("%-60s %.3f s" % (name + ":", value))
     sys.exit(0 if program.result.wasSuccessful() else 1)
 
 

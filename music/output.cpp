@@ -1,0 +1,144 @@
+#include "music/output.h"
+
+#include <atomic>
+
+#include "music/mixer.h"
+#include "music/playback.h"
+#include "music/stream.h"
+#include "platform/thread.h"
+
+namespace music {
+
+namespace {
+
+// The worker's look at the play position: every 5 ms.
+constexpr unsigned kWorkerSleepMilliseconds = 5;
+
+struct Output {
+    const platform::AudioDeviceOps* device = &platform::SdlAudioDevice();
+    bool deviceOpen = false;
+    platform::ThreadHandle* worker = nullptr;
+    // Shared with the worker. The design's plain bytes would be a data race
+    // in C++; atomics give the same handshake with defined behaviour.
+    std::atomic<bool> stopRequest{false};
+    std::atomic<bool> busy{false};
+    std::atomic<bool> finished{true};
+    // Published by the worker after each block, for display.
+    std::atomic<std::int32_t> renderedOrder{0};
+    std::atomic<std::int32_t> renderedRow{0};
+    std::atomic<std::uint64_t> renderedBlocks{0};
+};
+
+Output output;
+
+void RenderOneBlock() {
+    RenderBlock();
+    if (mixer.song) {
+        output.renderedOrder.store(mixer.song->orderPosition, std::memory_order_relaxed);
+        output.renderedRow.store(mixer.song->row, std::memory_order_relaxed);
+    }
+    // Release: whoever sees the count also sees the block and the write index.
+    output.renderedBlocks.fetch_add(1, std::memory_order_release);
+}
+
+}  // namespace
+
+void SetAudioDevice(const platform::AudioDeviceOps* device) {
+    output.device = device ? device : &platform::SdlAudioDevice();
+}
+
+std::int32_t PlayingBlock(std::uint64_t bytes, std::int32_t ringFrames, std::int32_t blockFrames) {
+    if (ringFrames < 1 || blockFrames < 1) return 0;
+    return static_cast<std::int32_t>(((bytes / 4) % static_cast<std::uint64_t>(ringFrames)) /
+                                     static_cast<std::uint64_t>(blockFrames));
+}
+
+bool OpenAudio(std::int32_t rate) {
+    if (!StreamOpsInstalled()) return false;
+    CloseAudio();
+    if (!output.device->open(rate)) return false;
+    output.deviceOpen = true;
+    SetUpVoiceTable(rate);
+    return true;
+}
+
+void CloseAudio() {
+    // Reset first: the device lets go of the ring before anyone frees it.
+    output.device->reset();
+    output.device->close();
+    output.deviceOpen = false;
+}
+
+bool StartPlayback(Module* song) {
+    if (!song) return false;
+    StopPlayback(song);
+    ResetPlayback(*song);
+    AttachSong(song);
+    if (!AllocateOutputRing() || !AllocateMixRing()) {
+        ReleaseMixRing();
+        DetachSong();
+        return false;
+    }
+    PrefillRing();
+    output.renderedOrder.store(song->orderPosition, std::memory_order_relaxed);
+    output.renderedRow.store(song->row, std::memory_order_relaxed);
+    output.renderedBlocks.store(static_cast<std::uint64_t>(mixer.blockCount), std::memory_order_relaxed);
+    output.device->play(mixer.outputRing.get(), static_cast<std::size_t>(mixer.ringFrames));
+
+    output.stopRequest.store(false);
+    // Cleared before the thread exists, so that a StopPlayback right after
+    // this can never mistake the last run's flag for this one's.
+    output.finished.store(false);
+    output.worker = platform::StartTimeCriticalThread("AudioWorker", AudioWorker, nullptr);
+    if (!output.worker) {
+        // Without the worker the ring would repeat its first two seconds.
+        output.finished.store(true);
+        output.device->reset();
+        ReleaseMixRing();
+        DetachSong();
+        return false;
+    }
+    return true;
+}
+
+bool StopPlayback(Module* song) {
+    if (!song) return false;
+    output.stopRequest.store(true);
+    while (output.busy.load()) {
+        // A block in progress finishes first (well under a millisecond).
+    }
+    if (output.worker) {
+        // Joining replaces polling the finished flag every 50 ms: it returns
+        // as soon as the worker has ended, and the thread is released.
+        platform::JoinThread(output.worker);
+        output.worker = nullptr;
+    }
+    ReleaseMixRing();
+    DetachSong();
+    return true;
+}
+
+int AudioWorker(void*) {
+    output.finished.store(false);
+    while (!output.stopRequest.load()) {
+        const std::int32_t playing = PlayingBlock(output.device->position(), mixer.ringFrames, mixer.blockFrames);
+        // A stop request takes effect after the block in progress, not after
+        // every block the worker is behind.
+        while (mixer.writeIndex != playing && !output.stopRequest.load()) {
+            output.busy.store(true);
+            RenderOneBlock();
+            output.busy.store(false);
+        }
+        platform::SleepMilliseconds(kWorkerSleepMilliseconds);
+    }
+    output.finished.store(true);
+    return 0;
+}
+
+RenderedPosition LastRenderedPosition() {
+    return RenderedPosition{output.renderedOrder.load(std::memory_order_relaxed),
+                            output.renderedRow.load(std::memory_order_relaxed),
+                            output.renderedBlocks.load(std::memory_order_acquire)};
+}
+
+}  // namespace music

@@ -1,0 +1,64 @@
+#pragma once
+// The player and the sound device: the device is opened once, the song's
+// first two seconds are rendered into a looping ring (the prefill), the ring
+// is queued, and a worker thread at time-critical priority keeps rendering
+// each 884-frame block again as soon as the play position has left it, so
+// the sound is written about two seconds ahead of what is heard.
+//
+// Threads: OpenAudio, CloseAudio, StartPlayback and StopPlayback on the main
+// thread. AudioWorker runs on its own thread from StartPlayback to
+// StopPlayback and is then the only code touching the song's playback state,
+// the channels, the voices and the rings. The two meet through three atomic
+// flags (stop request, busy, finished) and the device position, which the
+// device publishes atomically; StopPlayback joins the worker.
+
+#include <cstdint>
+
+#include "music/module.h"
+#include "platform/audio_device.h"
+
+namespace music {
+
+// The device the player uses: the SDL device unless a test installs a fake.
+// Main thread, while nothing plays. nullptr restores the SDL device.
+void SetAudioDevice(const platform::AudioDeviceOps* device);
+
+// Opens the device for 16-bit stereo at `rate` and sets up the block
+// geometry and the voice table. False, with nothing opened, when the stream
+// table is incomplete or the device refuses.
+bool OpenAudio(std::int32_t rate);
+
+// Stops the device and closes it; safe when it was never opened.
+void CloseAudio();
+
+// Plays `song` from its start: stops any playback, resets the song, renders
+// the ring's first 100 blocks (the prefill), queues the ring and starts the
+// worker. False for no song, when the rings cannot be allocated or the
+// worker cannot be started (nothing plays then).
+bool StartPlayback(Module* song);
+
+// Raises the stop request, waits for a block in progress, joins the worker,
+// releases the mix ring and detaches the song; the device keeps playing the
+// ring until CloseAudio. False for no song.
+bool StopPlayback(Module* song);
+
+// The worker thread's entry: every 5 ms it asks the device for its position
+// and renders, in order, each block the position has left. Returns 0.
+int AudioWorker(void* unused);
+
+// Where the worker has rendered up to: the order position and row of the
+// song after the last block it rendered, and the blocks rendered since
+// StartPlayback (prefill included). Any thread; for display only.
+struct RenderedPosition {
+    std::int32_t orderPosition = 0;
+    std::int32_t row = 0;
+    std::uint64_t blocks = 0;
+};
+RenderedPosition LastRenderedPosition();
+
+// The block the device is playing for a position in bytes:
+// ((bytes / 4) mod ringFrames) / blockFrames. 64-bit bytes, so the mapping
+// never jumps as a 32-bit position would after 6.8 hours.
+std::int32_t PlayingBlock(std::uint64_t bytes, std::int32_t ringFrames, std::int32_t blockFrames);
+
+}  // namespace music
