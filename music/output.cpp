@@ -1,5 +1,6 @@
 #include "music/output.h"
 
+#include <array>
 #include <atomic>
 
 #include "music/mixer.h"
@@ -13,6 +14,8 @@ namespace {
 
 // The worker's look at the play position: every 5 ms.
 constexpr unsigned kWorkerSleepMilliseconds = 5;
+// Blocks in the ring: two buffers of 1000 ms in 20 ms blocks, at any rate.
+constexpr std::size_t kMaxBlocks = 2 * kBufferMilliseconds / kBlockMilliseconds;
 
 struct Output {
     const platform::AudioDeviceOps* device = &platform::SdlAudioDevice();
@@ -23,20 +26,20 @@ struct Output {
     std::atomic<bool> stopRequest{false};
     std::atomic<bool> busy{false};
     std::atomic<bool> finished{true};
-    // Published by the worker after each block, for display.
-    std::atomic<std::int32_t> renderedOrder{0};
-    std::atomic<std::int32_t> renderedRow{0};
     std::atomic<std::uint64_t> renderedBlocks{0};
+    // For display: order position << 16 | row at the start of each ring block.
+    std::array<std::atomic<std::uint32_t>, kMaxBlocks> blockStarts{};
 };
 
 Output output;
 
 void RenderOneBlock() {
-    RenderBlock();
-    if (mixer.song) {
-        output.renderedOrder.store(mixer.song->orderPosition, std::memory_order_relaxed);
-        output.renderedRow.store(mixer.song->row, std::memory_order_relaxed);
+    if (mixer.song && static_cast<std::size_t>(mixer.writeIndex) < kMaxBlocks) {
+        const auto start = static_cast<std::uint32_t>(mixer.song->orderPosition & 0xFFFF) << 16 |
+                           static_cast<std::uint32_t>(mixer.song->row & 0xFFFF);
+        output.blockStarts[static_cast<std::size_t>(mixer.writeIndex)].store(start, std::memory_order_relaxed);
     }
+    RenderBlock();
     // Release: whoever sees the count also sees the block and the write index.
     output.renderedBlocks.fetch_add(1, std::memory_order_release);
 }
@@ -79,10 +82,11 @@ bool StartPlayback(Module* song) {
         DetachSong();
         return false;
     }
-    PrefillRing();
-    output.renderedOrder.store(song->orderPosition, std::memory_order_relaxed);
-    output.renderedRow.store(song->row, std::memory_order_relaxed);
-    output.renderedBlocks.store(static_cast<std::uint64_t>(mixer.blockCount), std::memory_order_relaxed);
+    // The prefill: every block once, until the write index is back at 0.
+    output.renderedBlocks.store(0, std::memory_order_relaxed);
+    do {
+        RenderOneBlock();
+    } while (mixer.writeIndex != 0);
     output.device->play(mixer.outputRing.get(), static_cast<std::size_t>(mixer.ringFrames));
 
     output.stopRequest.store(false);
@@ -135,10 +139,14 @@ int AudioWorker(void*) {
     return 0;
 }
 
-RenderedPosition LastRenderedPosition() {
-    return RenderedPosition{output.renderedOrder.load(std::memory_order_relaxed),
-                            output.renderedRow.load(std::memory_order_relaxed),
-                            output.renderedBlocks.load(std::memory_order_acquire)};
+std::uint64_t RenderedBlockCount() { return output.renderedBlocks.load(std::memory_order_acquire); }
+
+HeardPosition CurrentHeardPosition() {
+    const std::uint64_t bytes = output.device->position();
+    const auto block = static_cast<std::size_t>(PlayingBlock(bytes, mixer.ringFrames, mixer.blockFrames));
+    const std::uint32_t start = block < kMaxBlocks ? output.blockStarts[block].load(std::memory_order_relaxed) : 0;
+    return HeardPosition{static_cast<std::int32_t>(start >> 16), static_cast<std::int32_t>(start & 0xFFFF),
+                         static_cast<double>(bytes / 4) / static_cast<double>(mixer.rate)};
 }
 
 }  // namespace music

@@ -46,15 +46,19 @@ bool StopPlayback(Module* song);
 // and renders, in order, each block the position has left. Returns 0.
 int AudioWorker(void* unused);
 
-// Where the worker has rendered up to: the order position and row of the
-// song after the last block it rendered, and the blocks rendered since
-// StartPlayback (prefill included). Any thread; for display only.
-struct RenderedPosition {
+// Blocks rendered since StartPlayback, the prefill's 100 included. Any
+// thread; whoever reads a count also sees those blocks in the rings.
+std::uint64_t RenderedBlockCount();
+
+// What is being heard: the order position and row at the start of the block
+// the device is playing, and the seconds played since StartPlayback. Any
+// thread; for display (the song itself runs two seconds ahead).
+struct HeardPosition {
     std::int32_t orderPosition = 0;
     std::int32_t row = 0;
-    std::uint64_t blocks = 0;
+    double seconds = 0.0;
 };
-RenderedPosition LastRenderedPosition();
+HeardPosition CurrentHeardPosition();
 
 // The block the device is playing for a position in bytes:
 // ((bytes / 4) mod ringFrames) / blockFrames. 64-bit bytes, so the mapping

@@ -81,7 +81,7 @@ bool WaitFor(Predicate done) {
     return true;
 }
 
-std::uint64_t Rendered() { return music::LastRenderedPosition().blocks; }
+std::uint64_t Rendered() { return music::RenderedBlockCount(); }
 
 class OutputTest : public ::testing::Test {
 protected:

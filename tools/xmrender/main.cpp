@@ -2,6 +2,8 @@
 // intro's player would play it. Exit code 0 when written, 2 (with the reason
 // on standard error) for a bad option or a song the player refuses or cannot
 // read, 1 when the output cannot be written.
+// quandrix-xmrender --play IN.xm: plays it live until Enter or Ctrl+C; exit
+// code 1 when there is no sound device.
 #include <cstdio>
 #include <string>
 
@@ -14,5 +16,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "quandrix-xmrender: %s\n%s\n", error.c_str(), xmrender::Usage());
         return xmrender::kExitRejected;
     }
+    if (options.play) return xmrender::PlaySong(options, stdout, stderr);
     return xmrender::RenderToWav(options, stderr);
 }

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <vector>
 
 #include "music/mixer.h"
@@ -16,7 +17,10 @@
 
 namespace xmrender {
 
-const char* Usage() { return "usage: quandrix-xmrender IN.xm OUT.wav [--seconds S]"; }
+const char* Usage() {
+    return "usage: quandrix-xmrender IN.xm OUT.wav [--seconds S]\n"
+           "       quandrix-xmrender --play IN.xm";
+}
 
 std::uint64_t FramesForSeconds(double seconds) {
     return static_cast<std::uint64_t>(std::floor(seconds * static_cast<double>(music::kOutputRate)));
@@ -42,6 +46,7 @@ bool ParseSeconds(const char* text, double& seconds, std::string& error) {
 
 bool ParseOptions(int argc, const char* const* argv, Options& options, std::string& error) {
     int files = 0;
+    bool secondsGiven = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--seconds") {
@@ -50,8 +55,12 @@ bool ParseOptions(int argc, const char* const* argv, Options& options, std::stri
                 return false;
             }
             if (!ParseSeconds(argv[++i], options.seconds, error)) return false;
+            secondsGiven = true;
         } else if (arg.rfind("--seconds=", 0) == 0) {
             if (!ParseSeconds(argv[i] + std::strlen("--seconds="), options.seconds, error)) return false;
+            secondsGiven = true;
+        } else if (arg == "--play") {
+            options.play = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             error = "unknown option " + arg;
             return false;
@@ -60,6 +69,13 @@ bool ParseOptions(int argc, const char* const* argv, Options& options, std::stri
             if (files == 1) options.output = arg;
             ++files;
         }
+    }
+    if (options.play) {
+        if (files != 1 || secondsGiven) {
+            error = "--play takes one song and no --seconds";
+            return false;
+        }
+        return true;
     }
     if (files != 2) {
         error = files < 2 ? "an input and an output file are needed" : "too many file names";
@@ -126,18 +142,29 @@ bool ReadFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
 
 }  // namespace
 
-music::Module* LoadSongFile(const std::string& path, std::FILE* err) {
-    std::vector<std::uint8_t> bytes;
-    if (!ReadFile(path, bytes)) {
+bool InstallFileStream(const std::string& path, std::FILE* err) {
+    RemoveFileStream();
+    auto bytes = std::make_unique<std::vector<std::uint8_t>>();
+    if (!ReadFile(path, *bytes)) {
         std::fprintf(err, "%s: cannot open: %s\n", path.c_str(), std::strerror(errno));
-        return nullptr;
+        return false;
     }
-    fileBytes = &bytes;
+    fileBytes = bytes.release();
     music::RegisterStreamOps(OpenMemory, CloseMemory, ReadMemory, SeekMemory, TellMemory);
+    return true;
+}
+
+void RemoveFileStream() {
+    music::RegisterStreamOps(nullptr, nullptr, nullptr, nullptr, nullptr);
+    delete fileBytes;
+    fileBytes = nullptr;
+}
+
+music::Module* LoadSongFile(const std::string& path, std::FILE* err) {
+    if (!InstallFileStream(path, err)) return nullptr;
     music::LoadReport report;
     music::Module* song = music::LoadModule(path.c_str(), &report);
-    music::RegisterStreamOps(nullptr, nullptr, nullptr, nullptr, nullptr);
-    fileBytes = nullptr;
+    RemoveFileStream();
     if (!song) std::fprintf(err, "%s: %s\n", path.c_str(), music::DescribeLoadFailure(report).c_str());
     return song;
 }

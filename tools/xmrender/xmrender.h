@@ -20,17 +20,18 @@ inline constexpr double kDefaultSeconds = 60.0;
 
 struct Options {
     std::string input;                 // the XM file
-    std::string output;                // the WAV file
+    std::string output;                // the WAV file (not with --play)
     double seconds = kDefaultSeconds;  // >= 0; the render holds floor(seconds x 44,100) frames
+    bool play = false;                 // --play: through the sound device instead of into a file
 };
 
-// "usage: quandrix-xmrender IN.xm OUT.wav [--seconds S]".
+// "usage: quandrix-xmrender IN.xm OUT.wav [--seconds S]" and the --play form.
 const char* Usage();
 
-// Reads IN, OUT and --seconds S (or --seconds=S) in any order. False with
-// the reason when an option is unknown, a value is missing or not a number
-// of seconds from 0 to what a WAV file can hold, or the file names are not
-// exactly two.
+// Reads IN, OUT and --seconds S (or --seconds=S) in any order, or --play IN.
+// False with the reason when an option is unknown, a value is missing or not
+// a number of seconds from 0 to what a WAV file can hold, or the file names
+// are not exactly two (one with --play, which takes no --seconds).
 bool ParseOptions(int argc, const char* const* argv, Options& options, std::string& error);
 
 // floor(seconds x 44,100), computed in double precision.
@@ -39,6 +40,19 @@ std::uint64_t FramesForSeconds(double seconds);
 // Loads a song from a file with the player's loader; nullptr after printing
 // "PATH: REASON" to err. Free the result with music::FreeModule.
 music::Module* LoadSongFile(const std::string& path, std::FILE* err);
+
+// Installs stream operations over the whole file at `path`, read into memory
+// (the intro's own song comes from memory too); false after printing
+// "PATH: cannot open: ..." to err. RemoveFileStream empties the table and
+// frees the bytes.
+bool InstallFileStream(const std::string& path, std::FILE* err);
+void RemoveFileStream();
+
+// --play: plays options.input live through the sound device with the
+// intro's own output thread, showing order position, row and time on one
+// updating line, until Enter or Ctrl+C. 0 after a clean stop, 1 without a
+// sound device, 2 for a song the loader refuses.
+int PlaySong(const Options& options, std::FILE* out, std::FILE* err);
 
 // Renders options.input into options.output; returns the exit code and
 // prints any reason to err.
