@@ -406,8 +406,8 @@ TEST_F(MixerTest, ABpmSetDuringATickGovernsThatTicksFrames) {
 }
 
 TEST_F(MixerTest, ThePrefillFillsTheRingAndTheNextBlockContinuesTheSong) {
-    const xmtest::XmSpec spec = replaytest::Song({{{replaytest::C4, 1}}, {}, {{replaytest::C4 + 7, 1}}, {}}, 1, 6);
-    replaytest::Player reference(spec);
+    const xmtest::XmSpec layout = replaytest::Song({{{replaytest::C4, 1}}, {}, {{replaytest::C4 + 7, 1}}, {}}, 1, 6);
+    replaytest::Player reference(layout);
     ASSERT_TRUE(AllocateOutputRing());
     ASSERT_TRUE(AllocateMixRing());
     AttachSong(&reference.Song());
@@ -420,7 +420,7 @@ TEST_F(MixerTest, ThePrefillFillsTheRingAndTheNextBlockContinuesTheSong) {
     }
     StopOfflinePlayback();
 
-    replaytest::Player player(spec);
+    replaytest::Player player(layout);
     ASSERT_TRUE(StartOfflinePlayback(player.Song()));
     EXPECT_EQ(mixer.writeIndex, 0);
     EXPECT_EQ(mixer.song, &player.Song());
@@ -449,9 +449,9 @@ TEST_F(MixerTest, DetachingSilencesAndIdlesTheVoices) {
 TEST_F(MixerTest, ANoteWithPeriodZeroPlaysAtTheVoicesPreviousStep) {
     // C-8 (note 97 is key-off, so B-7 + a relative note of 25) is real note
     // 120: period 7680 - 64 x 120 = 0, which has no frequency.
-    xmtest::XmSpec spec = replaytest::Song({{{96, 1}}});
-    spec.instruments[0].samples[0].relativeNote = 25;
-    replaytest::Player player(spec);
+    xmtest::XmSpec layout = replaytest::Song({{{96, 1}}});
+    layout.instruments[0].samples[0].relativeNote = 25;
+    replaytest::Player player(layout);
     player.Tick();
     EXPECT_EQ(player.Channel().period, 0);
     EXPECT_EQ(VoiceStep(player.Voice()), kOne);

@@ -55,19 +55,19 @@ inline xmtest::SampleSpec LoopingSample(unsigned length = 256) {
 // One pattern of these rows, one instrument playing LoopingSample().
 inline xmtest::XmSpec Song(const std::vector<Row>& rows, unsigned channels = 1, unsigned speed = 3,
                            unsigned bpm = 125) {
-    xmtest::XmSpec spec;
-    spec.channels = channels;
-    spec.speed = speed;
-    spec.bpm = bpm;
-    spec.patterns.push_back({static_cast<unsigned>(rows.size()), PackRows(rows, channels), {}});
-    spec.instruments.push_back(xmtest::OneSample(LoopingSample()));
-    return spec;
+    xmtest::XmSpec layout;
+    layout.channels = channels;
+    layout.speed = speed;
+    layout.bpm = bpm;
+    layout.patterns.push_back({static_cast<unsigned>(rows.size()), PackRows(rows, channels), {}});
+    layout.instruments.push_back(xmtest::OneSample(LoopingSample()));
+    return layout;
 }
 
 // A loaded song set up as StartPlayback does, without rings or a device.
 class Player {
 public:
-    explicit Player(const xmtest::XmSpec& spec) : module_(xmtest::Load(xmtest::BuildXm(spec))) {
+    explicit Player(const xmtest::XmSpec& layout) : module_(xmtest::Load(xmtest::BuildXm(layout))) {
         music::SetUpVoiceTable(music::kOutputRate);
         if (module_) music::ResetPlayback(*module_);
     }

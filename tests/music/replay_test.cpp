@@ -50,14 +50,14 @@ std::vector<std::pair<int, int>> Walk(Player& player, int ticks) {
 }
 
 TEST(OrderList, RowsThenOrderPositionsThenTheRestartPosition) {
-    xmtest::XmSpec spec = Song({{}, {}}, 1, 2);
-    spec.patterns.push_back({3, PackRows({{}, {}, {}}, 1), {}});
-    spec.songLength = 3;
-    spec.restart = 1;
-    spec.order[0] = 0;
-    spec.order[1] = 1;
-    spec.order[2] = 0;
-    Player player(spec);
+    xmtest::XmSpec layout = Song({{}, {}}, 1, 2);
+    layout.patterns.push_back({3, PackRows({{}, {}, {}}, 1), {}});
+    layout.songLength = 3;
+    layout.restart = 1;
+    layout.order[0] = 0;
+    layout.order[1] = 1;
+    layout.order[2] = 0;
+    Player player(layout);
     ASSERT_TRUE(player.Loaded());
     const std::vector<std::pair<int, int>> expected = {
         {0, 0}, {0, 0}, {0, 1}, {0, 1}, {1, 0}, {1, 0}, {1, 1}, {1, 1}, {1, 2}, {1, 2},
@@ -133,15 +133,15 @@ TEST(PatternLoop, ALoopToRowZeroAndOneBeyondAShorterPatternAreSafe) {
     // E60 marks row 0 of a 4-row pattern: the loop goes back to row 0.
     // Then a loop row 6 marked in an 8-row pattern is asked for in a 2-row
     // pattern: the song moves on to the next order position instead.
-    xmtest::XmSpec spec = Song({{{0, 0, 0, 0x0E, 0x60}}, {{0, 0, 0, 0x0E, 0x61}}, {}, {}}, 1, 1);
+    xmtest::XmSpec layout = Song({{{0, 0, 0, 0x0E, 0x60}}, {{0, 0, 0, 0x0E, 0x61}}, {}, {}}, 1, 1);
     std::vector<Row> longRows(8);
     longRows[6] = {{0, 0, 0, 0x0E, 0x60}};
-    spec.patterns.push_back({8, PackRows(longRows, 1), {}});
-    spec.patterns.push_back({2, PackRows({{}, {{0, 0, 0, 0x0E, 0x61}}}, 1), {}});
-    spec.songLength = 3;
-    spec.order[1] = 1;
-    spec.order[2] = 2;
-    Player player(spec);
+    layout.patterns.push_back({8, PackRows(longRows, 1), {}});
+    layout.patterns.push_back({2, PackRows({{}, {{0, 0, 0, 0x0E, 0x61}}}, 1), {}});
+    layout.songLength = 3;
+    layout.order[1] = 1;
+    layout.order[2] = 2;
+    Player player(layout);
     const std::vector<std::pair<int, int>> expected = {
         {0, 0}, {0, 1}, {0, 0}, {0, 1}, {0, 2}, {0, 3}, {1, 0}, {1, 1}, {1, 2}, {1, 3}, {1, 4}, {1, 5}, {1, 6},
         {1, 7}, {2, 0}, {2, 1}, {0, 0}};
@@ -162,10 +162,10 @@ TEST(Notes, PeriodsOfTheLinearTable) {
         {10, -20, 0, -8000},  // (9 - 20) mod 256 = 245
     };
     for (const Case& c : cases) {
-        xmtest::XmSpec spec = Song({{{c.note, 1}}});
-        spec.instruments[0].samples[0].relativeNote = c.relative;
-        spec.instruments[0].samples[0].finetune = c.finetune;
-        Player player(spec);
+        xmtest::XmSpec layout = Song({{{c.note, 1}}});
+        layout.instruments[0].samples[0].relativeNote = c.relative;
+        layout.instruments[0].samples[0].finetune = c.finetune;
+        Player player(layout);
         player.Tick();
         EXPECT_EQ(player.Channel().period, c.period) << c.note << " " << int(c.relative) << " " << int(c.finetune);
         EXPECT_EQ(player.Channel().notePeriod, c.period);
@@ -186,8 +186,8 @@ TEST(Notes, CFourPlaysAt8363Hz) {
 }
 
 TEST(Notes, ANoteWithoutInstrumentRestartsTheSampleButNotTheEnvelopes) {
-    xmtest::XmSpec spec = Song({{{C4, 1}}, {{0, 0, 0x20}}, {{C4 + 2}}});
-    Player player(spec);
+    xmtest::XmSpec layout = Song({{{C4, 1}}, {{0, 0, 0x20}}, {{C4 + 2}}});
+    Player player(layout);
     player.Tick(3);
     player.Voice().positionInteger = 99;
     player.Tick(3);
@@ -200,9 +200,9 @@ TEST(Notes, ANoteWithoutInstrumentRestartsTheSampleButNotTheEnvelopes) {
 }
 
 TEST(Notes, AnInstrumentBeyondTheSongAndAnEmptyMapSlotPlayNothing) {
-    xmtest::XmSpec spec = Song({{{C4, 5}, {C4, 1}}}, 2);
-    spec.instruments[0].noteMap[48] = 16;  // C-4 maps beyond the 16 slots
-    Player player(spec);
+    xmtest::XmSpec layout = Song({{{C4, 5}, {C4, 1}}}, 2);
+    layout.instruments[0].noteMap[48] = 16;  // C-4 maps beyond the 16 slots
+    Player player(layout);
     player.Tick();
     EXPECT_EQ(player.Voice(0).sample, &EmptySample);
     EXPECT_EQ(player.Voice(1).sample, &EmptySample);
@@ -227,13 +227,13 @@ TEST(Notes, KeyOffWithoutVolumeEnvelopeSilencesOnItsRow) {
 }
 
 TEST(Notes, KeyOffReleasesTheSustainAndStartsTheFadeout) {
-    xmtest::XmSpec spec = Song({{{C4, 1}}, {}, {{0, 0, 0, 0x14, 0x00}}, {}});
-    auto& ins = spec.instruments[0];
+    xmtest::XmSpec layout = Song({{{C4, 1}}, {}, {{0, 0, 0, 0x14, 0x00}}, {}});
+    auto& ins = layout.instruments[0];
     ins.volume.points = {{0, 64}, {2, 32}, {6, 0}};
     ins.volume.sustain = 1;
     ins.volume.type = kEnvelopeOn | kEnvelopeSustain;
     ins.fadeout = 0x1000;  // 8,192 per tick once doubled
-    Player player(spec);
+    Player player(layout);
     std::vector<std::int32_t> envelope, fadeout, finalVolume;
     for (int tick = 0; tick < 12; ++tick) {
         player.Tick();
@@ -265,9 +265,9 @@ TEST(VolumeColumn, EachRangeOnTheFirstAndTheOtherTicks) {
         {0xE4, {40, 40, 40}, {132, 136, 140}}, {0x05, {40, 40, 40}, {128, 128, 128}},
     };
     for (const Case& c : cases) {
-        xmtest::XmSpec spec = Song({{{C4, 1, c.byte}}});
-        spec.instruments[0].samples[0].volume = 40;
-        Player player(spec);
+        xmtest::XmSpec layout = Song({{{C4, 1, c.byte}}});
+        layout.instruments[0].samples[0].volume = 40;
+        Player player(layout);
         for (int tick = 0; tick < 3; ++tick) {
             player.Tick();
             EXPECT_EQ(player.Channel().volume, c.volume[tick]) << std::hex << c.byte << " tick " << tick;
@@ -438,12 +438,12 @@ TEST(TonePortamento, ANoteSlidesTheSoundingSampleTowardsItAndStops) {
 }
 
 TEST(TonePortamento, TheInstrumentIsNotTakenButItsSettingsAreReloaded) {
-    xmtest::XmSpec spec = Song({{{C4, 1, 0x20}}, {{C4 - 12, 2, 0, 0x03, 0xFF}}});
+    xmtest::XmSpec layout = Song({{{C4, 1, 0x20}}, {{C4 - 12, 2, 0, 0x03, 0xFF}}});
     xmtest::SampleSpec second = LoopingSample();
     second.volume = 50;
     second.relativeNote = 12;
-    spec.instruments.push_back(xmtest::OneSample(second));
-    Player player(spec);
+    layout.instruments.push_back(xmtest::OneSample(second));
+    Player player(layout);
     player.Tick(3);
     player.Tick();
     EXPECT_EQ(player.Channel().instrument, 0);
@@ -483,9 +483,9 @@ TEST(AmigaTable, NotesPlayAtTheLinearTablesPitches) {
 }
 
 TEST(AmigaTable, ASongPlaysItsNotesArpeggioAndSlides) {
-    xmtest::XmSpec spec = Song({{{C4, 1, 0, 0x00, 0x0C}}, {{0, 0, 0, 0x02, 0x10}}}, 1, 3);
-    spec.flags = 0;
-    Player player(spec);
+    xmtest::XmSpec layout = Song({{{C4, 1, 0, 0x00, 0x0C}}, {{0, 0, 0, 0x02, 0x10}}}, 1, 3);
+    layout.flags = 0;
+    Player player(layout);
     player.Tick();
     EXPECT_EQ(player.Channel().period, 1712);
     EXPECT_EQ(player.Voice().stepFraction, 814388129u);  // 8,362 Hz: 14,317,056 / 1712, truncated

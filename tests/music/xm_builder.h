@@ -79,41 +79,41 @@ struct XmSpec {
     std::vector<InstrumentSpec> instruments;
 };
 
-inline Bytes BuildInstrument(const InstrumentSpec& spec) {
+inline Bytes BuildInstrument(const InstrumentSpec& layout) {
     Bytes b;
-    const unsigned count = spec.sampleCount.value_or(static_cast<unsigned>(spec.samples.size()));
-    Put32(b, spec.headerSize);
+    const unsigned count = layout.sampleCount.value_or(static_cast<unsigned>(layout.samples.size()));
+    Put32(b, layout.headerSize);
     PutText(b, "instrument", 22);
     Put8(b, 0);
     Put16(b, count);
-    if (count > 0 || !spec.samples.empty()) {
+    if (count > 0 || !layout.samples.empty()) {
         Put32(b, 40);
-        b.insert(b.end(), spec.noteMap.begin(), spec.noteMap.end());
-        for (const EnvelopeSpec* e : {&spec.volume, &spec.panning}) {
+        b.insert(b.end(), layout.noteMap.begin(), layout.noteMap.end());
+        for (const EnvelopeSpec* e : {&layout.volume, &layout.panning}) {
             for (std::size_t i = 0; i < 12; ++i) {
                 Put16(b, i < e->points.size() ? e->points[i].first : 0);
                 Put16(b, i < e->points.size() ? e->points[i].second : 0);
             }
         }
-        Put8(b, spec.volume.count.value_or(static_cast<unsigned>(spec.volume.points.size())));
-        Put8(b, spec.panning.count.value_or(static_cast<unsigned>(spec.panning.points.size())));
-        Put8(b, spec.volume.sustain);
-        Put8(b, spec.volume.loopStart);
-        Put8(b, spec.volume.loopEnd);
-        Put8(b, spec.panning.sustain);
-        Put8(b, spec.panning.loopStart);
-        Put8(b, spec.panning.loopEnd);
-        Put8(b, spec.volume.type);
-        Put8(b, spec.panning.type);
-        Put8(b, spec.vibratoType);
-        Put8(b, spec.vibratoSweep);
-        Put8(b, spec.vibratoDepth);
-        Put8(b, spec.vibratoRate);
-        Put16(b, spec.fadeout);
+        Put8(b, layout.volume.count.value_or(static_cast<unsigned>(layout.volume.points.size())));
+        Put8(b, layout.panning.count.value_or(static_cast<unsigned>(layout.panning.points.size())));
+        Put8(b, layout.volume.sustain);
+        Put8(b, layout.volume.loopStart);
+        Put8(b, layout.volume.loopEnd);
+        Put8(b, layout.panning.sustain);
+        Put8(b, layout.panning.loopStart);
+        Put8(b, layout.panning.loopEnd);
+        Put8(b, layout.volume.type);
+        Put8(b, layout.panning.type);
+        Put8(b, layout.vibratoType);
+        Put8(b, layout.vibratoSweep);
+        Put8(b, layout.vibratoDepth);
+        Put8(b, layout.vibratoRate);
+        Put16(b, layout.fadeout);
     }
     // Pad (or cut) to the declared header size, as a writer would.
-    b.resize(spec.headerSize, 0);
-    for (const SampleSpec& s : spec.samples) {
+    b.resize(layout.headerSize, 0);
+    for (const SampleSpec& s : layout.samples) {
         Put32(b, s.length);
         Put32(b, s.loopStart);
         Put32(b, s.loopLength);
@@ -125,7 +125,7 @@ inline Bytes BuildInstrument(const InstrumentSpec& spec) {
         Put8(b, 0);
         PutText(b, "sample", 22);
     }
-    for (const SampleSpec& s : spec.samples) {
+    for (const SampleSpec& s : layout.samples) {
         if (s.data.empty()) {
             b.resize(b.size() + s.length, 0);
         } else {
@@ -135,32 +135,32 @@ inline Bytes BuildInstrument(const InstrumentSpec& spec) {
     return b;
 }
 
-inline Bytes BuildXm(const XmSpec& spec) {
+inline Bytes BuildXm(const XmSpec& layout) {
     Bytes b;
     PutText(b, "Extended Module: ", 17);
     PutText(b, "test", 20);
     Put8(b, 0x1A);
     PutText(b, "xm_builder", 20);
     Put16(b, 0x0104);
-    Put32(b, spec.headerSize);
-    Put16(b, spec.songLength);
-    Put16(b, spec.restart);
-    Put16(b, spec.channels);
-    Put16(b, spec.patternCount.value_or(static_cast<unsigned>(spec.patterns.size())));
-    Put16(b, spec.instrumentCount.value_or(static_cast<unsigned>(spec.instruments.size())));
-    Put16(b, spec.flags);
-    Put16(b, spec.speed);
-    Put16(b, spec.bpm);
-    b.insert(b.end(), spec.order.begin(), spec.order.end());
-    b.resize(60 + spec.headerSize, 0);
-    for (const PatternSpec& p : spec.patterns) {
+    Put32(b, layout.headerSize);
+    Put16(b, layout.songLength);
+    Put16(b, layout.restart);
+    Put16(b, layout.channels);
+    Put16(b, layout.patternCount.value_or(static_cast<unsigned>(layout.patterns.size())));
+    Put16(b, layout.instrumentCount.value_or(static_cast<unsigned>(layout.instruments.size())));
+    Put16(b, layout.flags);
+    Put16(b, layout.speed);
+    Put16(b, layout.bpm);
+    b.insert(b.end(), layout.order.begin(), layout.order.end());
+    b.resize(60 + layout.headerSize, 0);
+    for (const PatternSpec& p : layout.patterns) {
         Put32(b, 9);
         Put8(b, 0);
         Put16(b, p.rows);
         Put16(b, p.packedSize.value_or(static_cast<unsigned>(p.packed.size())));
         Append(b, p.packed);
     }
-    for (const InstrumentSpec& i : spec.instruments) Append(b, BuildInstrument(i));
+    for (const InstrumentSpec& i : layout.instruments) Append(b, BuildInstrument(i));
     return b;
 }
 

@@ -13,10 +13,10 @@ using music::KeyOffNote;
 
 // One pattern of the given cells on a song of `channels` channels.
 XmSpec OnePattern(unsigned channels, unsigned rows, Bytes packed) {
-    XmSpec spec;
-    spec.channels = channels;
-    spec.patterns.push_back({rows, std::move(packed), {}});
-    return spec;
+    XmSpec layout;
+    layout.channels = channels;
+    layout.patterns.push_back({rows, std::move(packed), {}});
+    return layout;
 }
 
 ModulePtr LoadOk(const Bytes& bytes, music::LoadReport* report = nullptr) {
@@ -33,9 +33,9 @@ ModulePtr LoadOk(const Bytes& bytes, music::LoadReport* report = nullptr) {
 
 TEST(XmHeader, TheFirstPatternStartsAtSixtyPlusTheHeaderSize) {
     // A header 8 bytes longer than usual: the pattern follows the padding.
-    XmSpec spec = OnePattern(1, 1, {0x80 | 0x01, 12});
-    spec.headerSize = 284;
-    const ModulePtr m = LoadOk(BuildXm(spec));
+    XmSpec layout = OnePattern(1, 1, {0x80 | 0x01, 12});
+    layout.headerSize = 284;
+    const ModulePtr m = LoadOk(BuildXm(layout));
     ASSERT_TRUE(m);
     EXPECT_EQ(m->patterns[0].cells[0].note, 12);
 }
@@ -135,11 +135,11 @@ TEST(XmCells, NotesBeyondKeyOffAreNoNote) {
 }
 
 TEST(XmCells, AnEmptyPatternTakesOnlyItsNineHeaderBytes) {
-    XmSpec spec;
-    spec.channels = 2;
-    spec.patterns.push_back({64, {}, 0});
-    spec.patterns.push_back({1, {0x81, 40, 0x81, 41}, {}});
-    const ModulePtr m = LoadOk(BuildXm(spec));
+    XmSpec layout;
+    layout.channels = 2;
+    layout.patterns.push_back({64, {}, 0});
+    layout.patterns.push_back({1, {0x81, 40, 0x81, 41}, {}});
+    const ModulePtr m = LoadOk(BuildXm(layout));
     ASSERT_TRUE(m);
     EXPECT_EQ(m->patterns[0].rows, 64);
     for (const music::PatternCell& c : m->patterns[0].cells) EXPECT_EQ(c.note, 0);
@@ -151,12 +151,12 @@ TEST(XmCells, ThePackedSizeNeitherBoundsNorSkipsTheCells) {
     // The first pattern claims 1 byte but holds two cells; the second claims
     // 50 bytes and holds one. Cells decide: each pattern starts where the
     // previous one's cells ended.
-    XmSpec spec;
-    spec.channels = 2;
-    spec.patterns.push_back({1, {0x81, 10, 0x81, 11}, 1});
-    spec.patterns.push_back({1, {0x81, 12, 0x80}, 50});
-    spec.patterns.push_back({1, {0x81, 13, 0x80}, {}});
-    const ModulePtr m = LoadOk(BuildXm(spec));
+    XmSpec layout;
+    layout.channels = 2;
+    layout.patterns.push_back({1, {0x81, 10, 0x81, 11}, 1});
+    layout.patterns.push_back({1, {0x81, 12, 0x80}, 50});
+    layout.patterns.push_back({1, {0x81, 13, 0x80}, {}});
+    const ModulePtr m = LoadOk(BuildXm(layout));
     ASSERT_TRUE(m);
     EXPECT_EQ(m->patterns[0].cells[1].note, 11);
     EXPECT_EQ(m->patterns[1].cells[0].note, 12);
@@ -166,15 +166,15 @@ TEST(XmCells, ThePackedSizeNeitherBoundsNorSkipsTheCells) {
 // ---- Referenced patterns ----------------------------------------------------
 
 TEST(XmPatterns, OrdersNamingUnstoredPatternsGetEmpty64RowSlots) {
-    XmSpec spec;
-    spec.channels = 4;
-    for (int p = 0; p < 11; ++p) spec.patterns.push_back({8, {}, 0});
-    spec.songLength = 3;
-    spec.order[0] = 3;
-    spec.order[1] = 20;
-    spec.order[2] = 1;
-    spec.order[3] = 200;  // beyond the song length: not counted
-    const ModulePtr m = LoadOk(BuildXm(spec));
+    XmSpec layout;
+    layout.channels = 4;
+    for (int p = 0; p < 11; ++p) layout.patterns.push_back({8, {}, 0});
+    layout.songLength = 3;
+    layout.order[0] = 3;
+    layout.order[1] = 20;
+    layout.order[2] = 1;
+    layout.order[3] = 200;  // beyond the song length: not counted
+    const ModulePtr m = LoadOk(BuildXm(layout));
     ASSERT_TRUE(m);
     EXPECT_EQ(m->referencedPatternCount, 21);
     EXPECT_EQ(m->patternSlotCount, 21);
@@ -187,11 +187,11 @@ TEST(XmPatterns, OrdersNamingUnstoredPatternsGetEmpty64RowSlots) {
 }
 
 TEST(XmPatterns, MoreStoredThanReferencedKeepsThemAll) {
-    XmSpec spec;
-    spec.channels = 1;
-    for (int p = 0; p < 5; ++p) spec.patterns.push_back({2, {}, 0});
-    spec.songLength = 2;  // orders 0, 0
-    const ModulePtr m = LoadOk(BuildXm(spec));
+    XmSpec layout;
+    layout.channels = 1;
+    for (int p = 0; p < 5; ++p) layout.patterns.push_back({2, {}, 0});
+    layout.songLength = 2;  // orders 0, 0
+    const ModulePtr m = LoadOk(BuildXm(layout));
     ASSERT_TRUE(m);
     EXPECT_EQ(m->referencedPatternCount, 1);
     EXPECT_EQ(m->patternSlotCount, 5);
@@ -209,9 +209,9 @@ TEST(XmInstruments, NoteMapEnvelopesAndSettingsAreRead) {
     ins.vibratoDepth = 8;
     ins.vibratoRate = 30;
     ins.fadeout = 0x1234;
-    XmSpec spec = OnePattern(1, 1, {});
-    spec.instruments.push_back(ins);
-    const ModulePtr m = LoadOk(BuildXm(spec));
+    XmSpec layout = OnePattern(1, 1, {});
+    layout.instruments.push_back(ins);
+    const ModulePtr m = LoadOk(BuildXm(layout));
     ASSERT_TRUE(m);
     const music::Instrument& i = m->instruments[0];
     for (int n = 0; n < 96; ++n) EXPECT_EQ(i.noteMap[n], n % 7);
@@ -232,17 +232,17 @@ TEST(XmInstruments, NoteMapEnvelopesAndSettingsAreRead) {
     EXPECT_EQ(i.fadeout, 0x2468);
 
     // The doubling is done in 16 bits.
-    spec.instruments[0].fadeout = 0x8001;
-    EXPECT_EQ(LoadOk(BuildXm(spec))->instruments[0].fadeout, 0x0002);
+    layout.instruments[0].fadeout = 0x8001;
+    EXPECT_EQ(LoadOk(BuildXm(layout))->instruments[0].fadeout, 0x0002);
 }
 
 TEST(XmInstruments, AnEnvelopeOfFewerThanTwoPointsIsOff) {
     InstrumentSpec ins = OneSample({.data = {0}});
     ins.volume = {{{0, 64}}, {}, 0, 0, 0, 7};
     ins.panning = {{}, {}, 0, 0, 0, 1};
-    XmSpec spec = OnePattern(1, 1, {});
-    spec.instruments.push_back(ins);
-    const ModulePtr m = LoadOk(BuildXm(spec));
+    XmSpec layout = OnePattern(1, 1, {});
+    layout.instruments.push_back(ins);
+    const ModulePtr m = LoadOk(BuildXm(layout));
     ASSERT_TRUE(m);
     EXPECT_EQ(m->instruments[0].volumeEnvelopeType, 0);
     EXPECT_EQ(m->instruments[0].panningEnvelopeType, 0);
@@ -251,14 +251,14 @@ TEST(XmInstruments, AnEnvelopeOfFewerThanTwoPointsIsOff) {
 TEST(XmInstruments, WithoutSamplesOnlyTheHeaderSizeIsFollowed) {
     // Sample-less instruments of 29, 33 and 263 header bytes, then one with
     // a sample: each starts where the previous header size says.
-    XmSpec spec = OnePattern(1, 1, {});
+    XmSpec layout = OnePattern(1, 1, {});
     for (std::uint32_t size : {29u, 33u, 263u}) {
         InstrumentSpec empty;
         empty.headerSize = size;
-        spec.instruments.push_back(empty);
+        layout.instruments.push_back(empty);
     }
-    spec.instruments.push_back(OneSample({.data = {5, 5}}));
-    const ModulePtr m = LoadOk(BuildXm(spec));
+    layout.instruments.push_back(OneSample({.data = {5, 5}}));
+    const ModulePtr m = LoadOk(BuildXm(layout));
     ASSERT_TRUE(m);
     for (int i = 0; i < 3; ++i) {
         const music::Instrument& ins = m->instruments[i];
@@ -275,9 +275,9 @@ TEST(XmInstruments, WithoutSamplesOnlyTheHeaderSizeIsFollowed) {
 TEST(XmInstruments, SamplesFollowAPaddedInstrumentHeader) {
     InstrumentSpec ins = OneSample({.volume = 33, .data = {1}});
     ins.headerSize = 300;
-    XmSpec spec = OnePattern(1, 1, {});
-    spec.instruments.push_back(ins);
-    const ModulePtr m = LoadOk(BuildXm(spec));
+    XmSpec layout = OnePattern(1, 1, {});
+    layout.instruments.push_back(ins);
+    const ModulePtr m = LoadOk(BuildXm(layout));
     ASSERT_TRUE(m);
     EXPECT_EQ(m->instruments[0].samples[0]->volume, 33);
     EXPECT_EQ(m->instruments[0].samples[0]->data[0], 256);
@@ -291,9 +291,9 @@ TEST(XmInstruments, SeveralSamplesKeepTheirOrderAndUnusedSlotsAreEmpty) {
     ins.samples.push_back({.length = 0, .volume = 30});
     ins.noteMap[0] = 1;
     ins.noteMap[1] = 15;
-    XmSpec spec = OnePattern(1, 1, {});
-    spec.instruments.push_back(ins);
-    const ModulePtr m = LoadOk(BuildXm(spec));
+    XmSpec layout = OnePattern(1, 1, {});
+    layout.instruments.push_back(ins);
+    const ModulePtr m = LoadOk(BuildXm(layout));
     ASSERT_TRUE(m);
     const music::Instrument& i = m->instruments[0];
     ASSERT_EQ(i.sampleCount, 3);
@@ -316,9 +316,9 @@ TEST(XmInstruments, SeveralSamplesKeepTheirOrderAndUnusedSlotsAreEmpty) {
 const music::Sample& OnlySample(const ModulePtr& m) { return *m->instruments[0].samples[0]; }
 
 ModulePtr LoadSample(SampleSpec sample, music::LoadReport* report = nullptr) {
-    XmSpec spec = OnePattern(1, 1, {});
-    spec.instruments.push_back(OneSample(std::move(sample)));
-    return LoadOk(BuildXm(spec), report);
+    XmSpec layout = OnePattern(1, 1, {});
+    layout.instruments.push_back(OneSample(std::move(sample)));
+    return LoadOk(BuildXm(layout), report);
 }
 
 TEST(XmSamples, LoopTypeHalvingAndEmptyLoopRules) {
@@ -414,10 +414,10 @@ TEST(XmSamples, AnOddSixteenBitLengthKeepsTheNextSampleInPlace) {
     InstrumentSpec ins;
     ins.samples.push_back({.length = 5, .type = 0x10, .data = {0x00, 0x01, 0x00, 0x01, 0x77}});
     ins.samples.push_back({.length = 2, .data = {0x05, 0x05}});
-    XmSpec spec = OnePattern(1, 1, {});
-    spec.instruments.push_back(ins);
+    XmSpec layout = OnePattern(1, 1, {});
+    layout.instruments.push_back(ins);
     music::LoadReport report;
-    const ModulePtr m = LoadOk(BuildXm(spec), &report);
+    const ModulePtr m = LoadOk(BuildXm(layout), &report);
     ASSERT_TRUE(m);
     EXPECT_EQ(m->instruments[0].samples[0]->length, 2u);
     EXPECT_EQ(m->instruments[0].samples[1]->data[0], 5 * 256);

@@ -19,10 +19,10 @@ using music::LoadFailure;
 using music::LoadReport;
 
 XmSpec Minimal() {
-    XmSpec spec;
-    spec.channels = 2;
-    spec.patterns.push_back({4, {}, 0});
-    return spec;
+    XmSpec layout;
+    layout.channels = 2;
+    layout.patterns.push_back({4, {}, 0});
+    return layout;
 }
 
 ModulePtr LoadOk(const Bytes& bytes, LoadReport* report) {
@@ -45,37 +45,37 @@ void ExpectRejected(const Bytes& bytes, LoadFailure failure, const std::string& 
 
 TEST(XmRejects, ChannelCountsOutsideOneTo32) {
     for (unsigned channels : {0u, 33u, 64u, 65535u}) {
-        XmSpec spec = Minimal();
-        spec.channels = channels;
-        ExpectRejected(BuildXm(spec), LoadFailure::BadChannelCount, std::to_string(channels) + " channels (1 to 32)");
+        XmSpec layout = Minimal();
+        layout.channels = channels;
+        ExpectRejected(BuildXm(layout), LoadFailure::BadChannelCount, std::to_string(channels) + " channels (1 to 32)");
     }
     for (unsigned channels : {1u, 31u, 32u}) {
-        XmSpec spec = Minimal();
-        spec.channels = channels;
+        XmSpec layout = Minimal();
+        layout.channels = channels;
         LoadReport report;
-        EXPECT_TRUE(LoadOk(BuildXm(spec), &report)) << channels;
+        EXPECT_TRUE(LoadOk(BuildXm(layout), &report)) << channels;
     }
 }
 
 TEST(XmRejects, MoreThan256StoredPatterns) {
-    XmSpec spec = Minimal();
-    spec.patternCount = 257;
-    ExpectRejected(BuildXm(spec), LoadFailure::TooManyPatterns, "257 patterns stored (at most 256)");
+    XmSpec layout = Minimal();
+    layout.patternCount = 257;
+    ExpectRejected(BuildXm(layout), LoadFailure::TooManyPatterns, "257 patterns stored (at most 256)");
 }
 
 TEST(XmRejects, APatternOfMoreThan256Rows) {
-    XmSpec spec = Minimal();
-    spec.patterns.push_back({257, {}, 0});
-    ExpectRejected(BuildXm(spec), LoadFailure::TooManyRows, "pattern 1 has 257 rows (at most 256)");
+    XmSpec layout = Minimal();
+    layout.patterns.push_back({257, {}, 0});
+    ExpectRejected(BuildXm(layout), LoadFailure::TooManyRows, "pattern 1 has 257 rows (at most 256)");
 }
 
 TEST(XmRejects, AnInstrumentOfMoreThan16Samples) {
-    XmSpec spec = Minimal();
-    spec.instruments.push_back(OneSample({.data = {1}}));
+    XmSpec layout = Minimal();
+    layout.instruments.push_back(OneSample({.data = {1}}));
     InstrumentSpec big;
     big.sampleCount = 17;
-    spec.instruments.push_back(big);
-    ExpectRejected(BuildXm(spec), LoadFailure::TooManySamples, "instrument 2 has 17 samples (at most 16)");
+    layout.instruments.push_back(big);
+    ExpectRejected(BuildXm(layout), LoadFailure::TooManySamples, "instrument 2 has 17 samples (at most 16)");
 }
 
 // ---- Clamped --------------------------------------------------------------------
@@ -88,11 +88,11 @@ TEST(XmClamps, SongLengthAndRestartPosition) {
     } cases[] = {{0, 0, 1, 0, true}, {300, 5, 256, 5, true}, {4, 4, 4, 0, true},
                  {4, 9999, 4, 0, true}, {4, 3, 4, 3, false}, {256, 255, 256, 255, false}};
     for (const Case& c : cases) {
-        XmSpec spec = Minimal();
-        spec.songLength = c.length;
-        spec.restart = c.restart;
+        XmSpec layout = Minimal();
+        layout.songLength = c.length;
+        layout.restart = c.restart;
         LoadReport report;
-        const ModulePtr m = LoadOk(BuildXm(spec), &report);
+        const ModulePtr m = LoadOk(BuildXm(layout), &report);
         ASSERT_TRUE(m);
         EXPECT_EQ(m->songLength, c.wantLength) << c.length;
         EXPECT_EQ(m->restartPosition, c.wantRestart) << c.restart;
@@ -107,11 +107,11 @@ TEST(XmClamps, TempoStaysInRange) {
     } cases[] = {{6, 0, 6, 125}, {6, 256, 6, 255}, {6, 0x8000, 6, 255}, {0x8000, 125, 255, 125},
                  {0, 1, 0, 1}, {31, 32, 31, 32}, {255, 255, 255, 255}};
     for (const Case& c : cases) {
-        XmSpec spec = Minimal();
-        spec.speed = c.speed;
-        spec.bpm = c.bpm;
+        XmSpec layout = Minimal();
+        layout.speed = c.speed;
+        layout.bpm = c.bpm;
         LoadReport report;
-        const ModulePtr m = LoadOk(BuildXm(spec), &report);
+        const ModulePtr m = LoadOk(BuildXm(layout), &report);
         ASSERT_TRUE(m);
         EXPECT_EQ(m->defaultSpeed, c.wantSpeed) << c.speed;
         EXPECT_EQ(m->defaultBpm, c.wantBpm) << c.bpm;
@@ -119,15 +119,15 @@ TEST(XmClamps, TempoStaysInRange) {
 }
 
 TEST(XmClamps, InstrumentsBeyond128AreIgnored) {
-    XmSpec spec = Minimal();
-    spec.instrumentCount = 60000;
+    XmSpec layout = Minimal();
+    layout.instrumentCount = 60000;
     for (int i = 0; i < 130; ++i) {
         InstrumentSpec empty;
         empty.headerSize = 29;
-        spec.instruments.push_back(empty);
+        layout.instruments.push_back(empty);
     }
     LoadReport report;
-    const ModulePtr m = LoadOk(BuildXm(spec), &report);
+    const ModulePtr m = LoadOk(BuildXm(layout), &report);
     ASSERT_TRUE(m);
     EXPECT_EQ(m->instrumentCount, 128);
     EXPECT_TRUE(report.repairs & music::kRepairInstrumentCount);
@@ -135,10 +135,10 @@ TEST(XmClamps, InstrumentsBeyond128AreIgnored) {
 }
 
 TEST(XmClamps, APatternOfZeroRowsHasOne) {
-    XmSpec spec = Minimal();
-    spec.patterns[0] = {0, {}, 0};
+    XmSpec layout = Minimal();
+    layout.patterns[0] = {0, {}, 0};
     LoadReport report;
-    const ModulePtr m = LoadOk(BuildXm(spec), &report);
+    const ModulePtr m = LoadOk(BuildXm(layout), &report);
     ASSERT_TRUE(m);
     EXPECT_EQ(m->patterns[0].rows, 1);
     EXPECT_EQ(m->patterns[0].cells.size(), 2u);
@@ -158,10 +158,10 @@ TEST(XmClamps, EnvelopesAreMadeSafe) {
     ins.volume.type = 7;
     // Sustain and loop points beyond the point count.
     ins.panning = {{{0, 0}, {10, 64}, {20, 32}}, {}, 3, 5, 1, 7};
-    XmSpec spec = Minimal();
-    spec.instruments.push_back(ins);
+    XmSpec layout = Minimal();
+    layout.instruments.push_back(ins);
     LoadReport report;
-    const ModulePtr m = LoadOk(BuildXm(spec), &report);
+    const ModulePtr m = LoadOk(BuildXm(layout), &report);
     ASSERT_TRUE(m);
     const music::Instrument& i = m->instruments[0];
     EXPECT_EQ(i.volumePointCount, 12);
@@ -174,10 +174,10 @@ TEST(XmClamps, EnvelopesAreMadeSafe) {
 }
 
 TEST(XmClamps, SampleVolumeAbove64) {
-    XmSpec spec = Minimal();
-    spec.instruments.push_back(OneSample({.volume = 255, .data = {1}}));
+    XmSpec layout = Minimal();
+    layout.instruments.push_back(OneSample({.volume = 255, .data = {1}}));
     LoadReport report;
-    const ModulePtr m = LoadOk(BuildXm(spec), &report);
+    const ModulePtr m = LoadOk(BuildXm(layout), &report);
     ASSERT_TRUE(m);
     EXPECT_EQ(m->instruments[0].samples[0]->volume, 64);
     EXPECT_TRUE(report.repairs & music::kRepairSampleVolume);
@@ -198,11 +198,11 @@ TEST(XmClamps, LoopsAreKeptInsideTheirSample) {
         {0, 100, 0x01, music::kLoopForward, 0, 100},           // exactly the sample: kept
     };
     for (const Case& c : cases) {
-        XmSpec spec = Minimal();
-        spec.instruments.push_back(
+        XmSpec layout = Minimal();
+        layout.instruments.push_back(
             OneSample({.loopStart = c.loopStart, .loopLength = c.loopLength, .type = c.type, .data = Ramp(100)}));
         LoadReport report;
-        const ModulePtr m = LoadOk(BuildXm(spec), &report);
+        const ModulePtr m = LoadOk(BuildXm(layout), &report);
         ASSERT_TRUE(m);
         const music::Sample& s = *m->instruments[0].samples[0];
         EXPECT_EQ(s.loopType, c.wantType) << c.loopStart << "+" << c.loopLength;
@@ -214,9 +214,9 @@ TEST(XmClamps, LoopsAreKeptInsideTheirSample) {
 // ---- Truncated and lying sizes ------------------------------------------------------
 
 TEST(XmTruncated, SampleDataPastTheEndShortensTheSample) {
-    XmSpec spec = Minimal();
-    spec.instruments.push_back(OneSample({.loopStart = 50, .loopLength = 50, .type = 0x01, .data = Ramp(100)}));
-    Bytes bytes = BuildXm(spec);
+    XmSpec layout = Minimal();
+    layout.instruments.push_back(OneSample({.loopStart = 50, .loopLength = 50, .type = 0x01, .data = Ramp(100)}));
+    Bytes bytes = BuildXm(layout);
     bytes.resize(bytes.size() - 70);  // 30 values left
     LoadReport report;
     const ModulePtr m = LoadOk(bytes, &report);
@@ -230,15 +230,15 @@ TEST(XmTruncated, SampleDataPastTheEndShortensTheSample) {
 }
 
 TEST(XmTruncated, HugeSampleLengthsAllocateOnlyWhatIsPresent) {
-    XmSpec spec = Minimal();
+    XmSpec layout = Minimal();
     InstrumentSpec ins;
     for (int s = 0; s < 16; ++s) {
         ins.samples.push_back({.length = 0xFFFFFFFFu, .loopStart = 0, .loopLength = 0xFFFFFFFFu, .type = 0x11,
                                .data = {1, 0, 1, 0}});
     }
-    spec.instruments.push_back(ins);
+    layout.instruments.push_back(ins);
     LoadReport report;
-    const ModulePtr m = LoadOk(BuildXm(spec), &report);
+    const ModulePtr m = LoadOk(BuildXm(layout), &report);
     ASSERT_TRUE(m);
     // All 64 data bytes go to the first sample; the others get nothing.
     EXPECT_EQ(m->instruments[0].samples[0]->length, 32u);
@@ -257,10 +257,10 @@ TEST(XmTruncated, HeaderSizesPointingPastTheEndStopThere) {
         EXPECT_TRUE(report.repairs & music::kRepairTruncated);
     }
     {
-        XmSpec spec = Minimal();
+        XmSpec layout = Minimal();
         InstrumentSpec ins = OneSample({.data = {1, 2, 3}});
-        spec.instruments.push_back(ins);
-        Bytes bytes = BuildXm(spec);
+        layout.instruments.push_back(ins);
+        Bytes bytes = BuildXm(layout);
         // Instrument header size 0xFFFFFFF0: the sample headers are past the end.
         const std::size_t at = bytes.size() - 3 - 40 - 263;
         bytes[at] = 0xF0;
@@ -276,13 +276,13 @@ TEST(XmTruncated, HeaderSizesPointingPastTheEndStopThere) {
 TEST(XmTruncated, HeaderSizesPointingBackwardsCannotLoopForever) {
     // Header sizes of 0 make the reader go over the same bytes again, which
     // is bounded by the counts: it ends, loaded or rejected, and fast.
-    XmSpec spec = Minimal();
-    spec.headerSize = 0;
-    spec.instrumentCount = 128;
-    spec.patternCount = 256;
+    XmSpec layout = Minimal();
+    layout.headerSize = 0;
+    layout.instrumentCount = 128;
+    layout.patternCount = 256;
     const auto start = std::chrono::steady_clock::now();
     LoadReport report;
-    ModulePtr m = Load(BuildXm(spec), &report);
+    ModulePtr m = Load(BuildXm(layout), &report);
     if (m) {
         EXPECT_EQ(BrokenInvariant(*m), "");
     }
@@ -326,11 +326,11 @@ TEST(XmTruncated, EveryPrefixOfTheStandInLoadsOrIsRejected) {
 TEST(XmTruncated, PatternMemoryIsBoundedByTheFormat) {
     // 2.6 KB of pattern headers may legitimately ask for the largest song:
     // 256 empty patterns of 256 rows on 32 channels.
-    XmSpec spec = Minimal();
-    spec.channels = 32;
-    spec.patterns.assign(256, PatternSpec{256, {}, 0});
+    XmSpec layout = Minimal();
+    layout.channels = 32;
+    layout.patterns.assign(256, PatternSpec{256, {}, 0});
     LoadReport report;
-    const ModulePtr m = LoadOk(BuildXm(spec), &report);
+    const ModulePtr m = LoadOk(BuildXm(layout), &report);
     ASSERT_TRUE(m);
     EXPECT_EQ(m->patterns.size(), 256u);
     EXPECT_EQ(m->patterns[255].cells.size(), 256u * 32);

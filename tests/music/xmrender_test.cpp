@@ -73,8 +73,8 @@ std::uint32_t U32(const Bytes& b, std::size_t at) {
 
 // What the device would be fed from the start of playback: the prefilled
 // ring, then each block as it is rendered again.
-std::vector<std::int16_t> DeviceFeed(const xmtest::XmSpec& spec, std::size_t frames) {
-    replaytest::Player player(spec);
+std::vector<std::int16_t> DeviceFeed(const xmtest::XmSpec& layout, std::size_t frames) {
+    replaytest::Player player(layout);
     EXPECT_TRUE(music::StartOfflinePlayback(player.Song()));
     std::vector<std::int16_t> feed(music::mixer.outputRing.get(), music::mixer.outputRing.get() + 88400 * 2);
     while (feed.size() < frames * 2) {

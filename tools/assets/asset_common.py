@@ -84,8 +84,8 @@ def periodic_noise(size, beta, seed, lo=1, hi=None):
         band &= f <= hi
     amp[band] = f[band] ** (-beta)
     phase = rng.uniform(0, 2 * np.pi, f.shape)
-    spec = amp * np.exp(1j * phase)
-    field = np.fft.irfft2(spec, s=(size, size))
+    spectrum = amp * np.exp(1j * phase)
+    field = np.fft.irfft2(spectrum, s=(size, size))
     field -= field.mean()
     field /= field.std() + 1e-12
     return field

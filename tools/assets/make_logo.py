@@ -139,8 +139,8 @@ def chrome(fill, band):
     lambert = nx * light[0] + ny * light[1] + nz * light[2]
     shade = np.clip(0.55 + 0.6 * lambert, 0.35, 1.35)
     rgb = rgb * shade[..., None]
-    spec = np.clip(lambert, 0, 1) ** 18
-    rgb = rgb + 255.0 * 0.65 * spec[..., None]
+    specular = np.clip(lambert, 0, 1) ** 18
+    rgb = rgb + 255.0 * 0.65 * specular[..., None]
 
     # A thin bright rim along the upper edges of the strokes.
     inner = blur(fill, 1.2 * SS)
