@@ -94,23 +94,6 @@ def build_pattern(index):
     return p
 
 
-def pack(pattern):
-    data = bytearray()
-    for row in pattern:
-        for cell in row:
-            fields = cell or (0, 0, 0, 0, 0)
-            if all(fields):
-                data += bytes(fields)
-                continue
-            flags = 0x80
-            for bit, value in enumerate(fields):
-                if value:
-                    flags |= 1 << bit
-            data.append(flags)
-            data += bytes(v for v in fields if v)
-    return bytes(data)
-
-
 def build():
     patterns = [build_pattern(i) for i in range(8)]
     order = list(range(8))
@@ -124,7 +107,7 @@ def build():
     out += struct.pack("<HHHHHHHH", len(order), 0, CHANNELS, len(patterns), len(standin.INSTRUMENTS), 1, SPEED, BPM)
     out += bytes(order).ljust(256, b"\0")
     for pattern in patterns:
-        packed = pack(pattern)
+        packed = standin.pack_pattern(pattern)
         out += struct.pack("<IBHH", 9, 0, ROWS, len(packed))
         out += packed
     for ins in standin.INSTRUMENTS:
