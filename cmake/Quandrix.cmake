@@ -4,6 +4,10 @@
 # a*b+c into fused multiply-adds and no fast-math anywhere.
 add_compile_options(-ffp-contract=off -fno-fast-math)
 add_compile_options(-Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wno-sign-conversion)
+# A program records only the shared libraries it really calls: the offline
+# tools then start without SDL and its many dependencies.
+add_link_options(LINKER:--as-needed)
+
 if(QUANDRIX_WERROR)
   add_compile_options(-Werror)
 endif()

@@ -1,35 +1,52 @@
 #include "platform/thread.h"
 
+#include <chrono>
 #include <new>
+#include <string>
+#include <system_error>
+#include <thread>
 
-#include <SDL.h>
+#include <pthread.h>
+#include <sched.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace platform {
 
 struct ThreadHandle {
-    SDL_Thread* thread = nullptr;
-    int (*entry)(void*) = nullptr;
-    void* argument = nullptr;
+    std::thread thread;
+    int result = 0;
 };
 
 namespace {
 
-int Trampoline(void* data) {
-    auto* handle = static_cast<ThreadHandle*>(data);
-    if (SDL_SetThreadPriority(SDL_THREAD_PRIORITY_TIME_CRITICAL) != 0 &&
-        SDL_SetThreadPriority(SDL_THREAD_PRIORITY_HIGH) != 0) {
-        // Normal priority it is; the worker only needs to wake every few ms.
-    }
-    return handle->entry(handle->argument);
+// The highest priority this process may take for the calling thread:
+// real-time round robin where the system allows it (root, CAP_SYS_NICE or
+// an rtprio limit), else the lowest nice value RLIMIT_NICE grants, else
+// nothing changes. Refusals are normal for a desktop user and are silent.
+void RaiseCurrentThreadPriority() {
+    sched_param param{};
+    param.sched_priority = sched_get_priority_max(SCHED_RR);
+    if (pthread_setschedparam(pthread_self(), SCHED_RR, &param) == 0) return;
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NICE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return;
+    const int lowestNice = 20 - static_cast<int>(limit.rlim_cur);  // RLIMIT_NICE counts 20 - nice
+    const auto tid = static_cast<id_t>(gettid());
+    if (lowestNice < getpriority(PRIO_PROCESS, tid)) setpriority(PRIO_PROCESS, tid, lowestNice);
 }
 
 }  // namespace
 
 ThreadHandle* StartTimeCriticalThread(const char* name, int (*entry)(void*), void* argument) {
-    auto* handle = new (std::nothrow) ThreadHandle{nullptr, entry, argument};
+    auto* handle = new (std::nothrow) ThreadHandle;
     if (!handle) return nullptr;
-    handle->thread = SDL_CreateThread(Trampoline, name, handle);
-    if (!handle->thread) {
+    try {
+        handle->thread = std::thread([handle, entry, argument, threadName = std::string(name).substr(0, 15)] {
+            pthread_setname_np(pthread_self(), threadName.c_str());  // the system keeps 15 characters
+            RaiseCurrentThreadPriority();
+            handle->result = entry(argument);
+        });
+    } catch (const std::system_error&) {
         delete handle;
         return nullptr;
     }
@@ -38,12 +55,12 @@ ThreadHandle* StartTimeCriticalThread(const char* name, int (*entry)(void*), voi
 
 int JoinThread(ThreadHandle* thread) {
     if (!thread) return 0;
-    int result = 0;
-    SDL_WaitThread(thread->thread, &result);
+    thread->thread.join();
+    const int result = thread->result;
     delete thread;
     return result;
 }
 
-void SleepMilliseconds(unsigned milliseconds) { SDL_Delay(milliseconds); }
+void SleepMilliseconds(unsigned milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
 
 }  // namespace platform
