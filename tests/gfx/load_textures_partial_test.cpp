@@ -5,16 +5,11 @@
 
 #include "gfx/image_textures.h"
 #include "gfx/texture_table.h"
-#include "platform/display.h"
+#include "tests/support/texture_table_test.h"
 
 namespace {
 
-class PartialResources : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { ASSERT_TRUE(platform::OpenHiddenGlContext(64, 64)); }
-    static void TearDownTestSuite() { platform::CloseHiddenGlContext(); }
-    void TearDown() override { gfx::DeleteTextures(); }
-};
+using PartialResources = testsupport::TextureTableTest;
 
 TEST_F(PartialResources, FailuresAreReportedAndTheRestStillLoads) {
     EXPECT_FALSE(gfx::LoadTextures());

@@ -10,16 +10,11 @@
 #include "gfx/image_textures.h"
 #include "gfx/point_sprites.h"
 #include "gfx/texture_table.h"
-#include "platform/display.h"
+#include "tests/support/texture_table_test.h"
 
 namespace {
 
-class LoadTexturesTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { ASSERT_TRUE(platform::OpenHiddenGlContext(64, 64)); }
-    static void TearDownTestSuite() { platform::CloseHiddenGlContext(); }
-    void TearDown() override { gfx::DeleteTextures(); }
-};
+using LoadTexturesTest = testsupport::TextureTableTest;
 
 std::vector<std::uint8_t> ReadBack(const gfx::TextureSlot& slot, int* width, int* height) {
     gfx::BindTexture(slot);

@@ -10,17 +10,13 @@
 #include "gfx/generated_textures.h"
 #include "gfx/gl.h"
 #include "gfx/texture_table.h"
-#include "platform/display.h"
+#include "tests/support/texture_table_test.h"
 #include "texgen/texgen.h"
 
 namespace {
 
-class GeneratedTextures : public ::testing::Test {
+class GeneratedTextures : public testsupport::TextureTableTest {
 protected:
-    static void SetUpTestSuite() { ASSERT_TRUE(platform::OpenHiddenGlContext(640, 480)); }
-    static void TearDownTestSuite() { platform::CloseHiddenGlContext(); }
-    void TearDown() override { gfx::DeleteTextures(); }
-
     static GLint Parameter(GLenum name) {
         GLint value = 0;
         glGetTexParameteriv(GL_TEXTURE_2D, name, &value);
