@@ -3,6 +3,7 @@
 // through the real stream table over memory.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -179,15 +180,17 @@ inline InstrumentSpec OneSample(SampleSpec sample) {
 // cursor operations with an open that ignores the name.
 class MemorySource {
 public:
-    static void Install(const Bytes& bytes) {
-        current = &bytes;
+    static void Install(const std::uint8_t* data, std::size_t size) {
+        currentData = data;
+        currentSize = size;
         music::RegisterStreamOps(Open, music::ResourceStreamClose, music::ResourceStreamRead,
                                  music::ResourceStreamSeek, music::ResourceStreamTell);
     }
 
 private:
-    static void* Open(const char*) { return music::CreateResourceStream(current->data(), current->size()); }
-    static inline const Bytes* current = nullptr;
+    static void* Open(const char*) { return music::CreateResourceStream(currentData, currentSize); }
+    static inline const std::uint8_t* currentData = nullptr;
+    static inline std::size_t currentSize = 0;
 };
 
 struct ModuleDeleter {
@@ -195,11 +198,17 @@ struct ModuleDeleter {
 };
 using ModulePtr = std::unique_ptr<music::Module, ModuleDeleter>;
 
-inline ModulePtr Load(const Bytes& bytes, music::LoadReport* report = nullptr) {
-    MemorySource::Install(bytes);
-    ModulePtr module(music::LoadModule("memory", report));
+// Loads the bytes with the player's loader and empties the stream table
+// again; the caller frees the song with FreeModule.
+inline music::Module* LoadBytes(const std::uint8_t* data, std::size_t size, music::LoadReport* report = nullptr) {
+    MemorySource::Install(data, size);
+    music::Module* module = music::LoadModule("memory", report);
     music::RegisterStreamOps(nullptr, nullptr, nullptr, nullptr, nullptr);
     return module;
+}
+
+inline ModulePtr Load(const Bytes& bytes, music::LoadReport* report = nullptr) {
+    return ModulePtr(LoadBytes(bytes.data(), bytes.size(), report));
 }
 
 }  // namespace xmtest

@@ -5,27 +5,13 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "music/resource_stream.h"
-#include "music/stream.h"
 #include "music/xm_loader.h"
+#include "tests/music/xm_builder.h"
 #include "tests/music/module_invariants.h"
 
-namespace {
-
-const std::uint8_t* input = nullptr;
-std::size_t inputSize = 0;
-
-void* OpenInput(const char*) { return music::CreateResourceStream(input, inputSize); }
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    input = data;
-    inputSize = size;
-    music::RegisterStreamOps(OpenInput, music::ResourceStreamClose, music::ResourceStreamRead,
-                             music::ResourceStreamSeek, music::ResourceStreamTell);
     music::LoadReport report;
-    music::Module* module = music::LoadModule("fuzz", &report);
+    music::Module* module = xmtest::LoadBytes(data, size, &report);
     if (module) {
         const std::string broken = xmtest::BrokenInvariant(*module);
         if (!broken.empty()) {

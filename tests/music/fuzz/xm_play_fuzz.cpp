@@ -9,28 +9,17 @@
 
 #include "music/mixer.h"
 #include "music/playback.h"
-#include "music/resource_stream.h"
-#include "music/stream.h"
 #include "music/xm_loader.h"
+#include "tests/music/xm_builder.h"
 
 namespace {
-
-const std::uint8_t* input = nullptr;
-std::size_t inputSize = 0;
-
-void* OpenInput(const char*) { return music::CreateResourceStream(input, inputSize); }
 
 constexpr int kBlocks = 25;  // half a second
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    input = data;
-    inputSize = size;
-    music::RegisterStreamOps(OpenInput, music::ResourceStreamClose, music::ResourceStreamRead,
-                             music::ResourceStreamSeek, music::ResourceStreamTell);
-    music::Module* song = music::LoadModule("fuzz", nullptr);
-    music::RegisterStreamOps(nullptr, nullptr, nullptr, nullptr, nullptr);
+    music::Module* song = xmtest::LoadBytes(data, size);
     if (!song) return 0;
 
     // The rings once for the whole run; the voice table afresh for each song.
