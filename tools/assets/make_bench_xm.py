@@ -116,11 +116,7 @@ def build():
 
 
 def main():
-    data = build()
-    os.makedirs(os.path.dirname(OUT), exist_ok=True)
-    with open(OUT, "wb") as f:
-        f.write(data)
-    print(f"{os.path.normpath(OUT)}: {len(data)} bytes")
+    standin.write(OUT, build())
 
 
 if __name__ == "__main__":

@@ -330,12 +330,15 @@ def build():
     return bytes(out)
 
 
-def main():
-    data = build()
-    os.makedirs(os.path.dirname(OUT), exist_ok=True)
-    with open(OUT, "wb") as f:
+def write(path, data):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
         f.write(data)
-    print(f"{os.path.normpath(OUT)}: {len(data)} bytes")
+    print(f"{os.path.normpath(path)}: {len(data)} bytes")
+
+
+def main():
+    write(OUT, build())
 
 
 if __name__ == "__main__":
