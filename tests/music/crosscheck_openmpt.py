@@ -12,8 +12,8 @@ rendered by both, and compared by measurement:
   the Amiga table) must agree within 5 cents, measured by FFT.
 
 Usage: crosscheck_openmpt.py --xmrender PATH [--keep DIR]
-Exit code 0 when everything agrees, 1 on a disagreement, 77 (skipped) when
-openmpt123 or numpy is missing.
+Exit code 0 when everything agrees, 1 on a disagreement; when openmpt123 or
+numpy is missing, 77 (skipped) outside CI and 1 in CI (tests/support/skip.py).
 """
 
 import argparse
@@ -26,14 +26,15 @@ import sys
 import tempfile
 import wave
 
-SKIP = 77
 RATE = 44100
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import skip  # noqa: E402
 
 try:
     import numpy as np
 except ImportError:  # pragma: no cover - depends on the machine
-    print("SKIP: numpy is not installed (Debian: python3-numpy)")
-    sys.exit(SKIP)
+    skip.missing("numpy", "python3-numpy")
 
 
 # ---------------------------------------------------------------- XM writing
@@ -229,8 +230,7 @@ def main():
     parser.add_argument("--keep", help="write the songs and renders here and keep them")
     args = parser.parse_args()
     if shutil.which("openmpt123") is None:
-        print("SKIP: openmpt123 is not installed (Debian: openmpt123)")
-        return SKIP
+        skip.missing("openmpt123", "openmpt123")
     work = args.keep or tempfile.mkdtemp(prefix="crosscheck_")
     os.makedirs(work, exist_ok=True)
     report = []

@@ -262,9 +262,14 @@ class VectorPaths : public KernelsMatchPassDrivers, public ::testing::WithParamI
 protected:
     void SetUp() override {
         KernelsMatchPassDrivers::SetUp();
-        if (!kernels::VectorPathSupported(GetParam())) GTEST_SKIP() << "processor lacks this vector path";
         saved = kernels::SelectedVectorPath();
-        kernels::SelectVectorPath(GetParam());
+        // A processor without the path must refuse it and keep the current
+        // one; the comparisons below then check that path once more.
+        const bool selected = kernels::SelectVectorPath(GetParam());
+        ASSERT_EQ(selected, kernels::VectorPathSupported(GetParam()));
+        if (!selected) {
+            ASSERT_EQ(kernels::SelectedVectorPath(), saved);
+        }
     }
     void TearDown() override { kernels::SelectVectorPath(saved); }
     kernels::VectorPath saved = kernels::SelectedVectorPath();
