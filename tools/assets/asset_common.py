@@ -11,8 +11,7 @@ import struct
 import numpy as np
 from PIL import Image, ImageFont
 
-ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
-IMAGES = os.path.join(ROOT, "data", "images")
+from asset_paths import ROOT, output
 
 DEJAVU = "/usr/share/fonts/truetype/dejavu"
 SANS_BOLD = os.path.join(DEJAVU, "DejaVuSans-Bold.ttf")
@@ -27,12 +26,11 @@ def font(path, size):
 
 
 def out_path(name):
-    os.makedirs(IMAGES, exist_ok=True)
-    return os.path.join(IMAGES, name)
+    return output(os.path.join("data", "images", name))
 
 
 def report(path):
-    print(f"wrote {os.path.relpath(path, ROOT)} ({os.path.getsize(path)} bytes)")
+    print(f"wrote {path} ({os.path.getsize(path)} bytes)")
 
 
 def write_palette_bmp(path, indices, palette):

@@ -22,8 +22,9 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import make_standin_xm as standin  # noqa: E402
+from asset_paths import output  # noqa: E402
 
-OUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "bench", "music", "bench16.xm")
+OUT = "bench/music/bench16.xm"
 
 CHANNELS = 16
 ROWS = 64
@@ -116,7 +117,7 @@ def build():
 
 
 def main():
-    standin.write(OUT, build())
+    standin.write(output(OUT), build())
 
 
 if __name__ == "__main__":

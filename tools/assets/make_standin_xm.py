@@ -17,8 +17,12 @@ The output is deterministic; commit it together with this script.
 import math
 import os
 import struct
+import sys
 
-OUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "data", "music", "standin.xm")
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from asset_paths import output  # noqa: E402
+
+OUT = "data/music/standin.xm"
 
 CHANNELS = 6
 ROWS = 64
@@ -338,7 +342,7 @@ def write(path, data):
 
 
 def main():
-    write(OUT, build())
+    write(output(OUT), build())
 
 
 if __name__ == "__main__":
