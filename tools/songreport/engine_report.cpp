@@ -238,7 +238,7 @@ void WriteEngineReportJson(const EngineReport& report, JsonWriter& json) {
     }
     json.EndArray();
     json.Key("sineVibratoInstruments");
-    json.BeginArray();
+    json.BeginArray(true);
     for (int i : report.sineVibratoInstruments) json.Int(i);
     json.EndArray();
     json.Field("amigaTable", report.amigaTable);

@@ -4,7 +4,7 @@ namespace songreport {
 
 void JsonWriter::Newline() {
     std::fputc('\n', out_);
-    for (std::size_t i = 0; i < hasItems_.size(); ++i) std::fputs("  ", out_);
+    for (std::size_t i = 0; i < open_.size(); ++i) std::fputs("  ", out_);
 }
 
 void JsonWriter::BeforeValue() {
@@ -12,10 +12,15 @@ void JsonWriter::BeforeValue() {
         afterKey_ = false;
         return;
     }
-    if (hasItems_.empty()) return;
-    if (hasItems_.back()) std::fputc(',', out_);
-    hasItems_.back() = true;
-    Newline();
+    if (open_.empty()) return;
+    Open& open = open_.back();
+    if (open.hasItems) std::fputc(',', out_);
+    if (open.inlineItems) {
+        if (open.hasItems) std::fputc(' ', out_);
+    } else {
+        Newline();
+    }
+    open.hasItems = true;
 }
 
 void JsonWriter::Key(std::string_view key) {
@@ -28,26 +33,26 @@ void JsonWriter::Key(std::string_view key) {
 void JsonWriter::BeginObject() {
     BeforeValue();
     std::fputc('{', out_);
-    hasItems_.push_back(false);
+    open_.push_back({});
 }
 
 void JsonWriter::EndObject() {
-    const bool items = hasItems_.back();
-    hasItems_.pop_back();
+    const bool items = open_.back().hasItems;
+    open_.pop_back();
     if (items) Newline();
     std::fputc('}', out_);
 }
 
-void JsonWriter::BeginArray() {
+void JsonWriter::BeginArray(bool inlineItems) {
     BeforeValue();
     std::fputc('[', out_);
-    hasItems_.push_back(false);
+    open_.push_back({false, inlineItems});
 }
 
 void JsonWriter::EndArray() {
-    const bool items = hasItems_.back();
-    hasItems_.pop_back();
-    if (items) Newline();
+    const Open open = open_.back();
+    open_.pop_back();
+    if (open.hasItems && !open.inlineItems) Newline();
     std::fputc(']', out_);
 }
 

@@ -18,7 +18,8 @@ public:
 
     void BeginObject();
     void EndObject();
-    void BeginArray();
+    // An inline array stays on one line: for short lists of numbers.
+    void BeginArray(bool inlineItems = false);
     void EndArray();
     // The key of the next value inside an object.
     void Key(std::string_view key);
@@ -57,7 +58,11 @@ private:
     void WriteString(std::string_view text);
 
     std::FILE* out_;
-    std::vector<bool> hasItems_;  // one entry per open object or array
+    struct Open {
+        bool hasItems = false;
+        bool inlineItems = false;
+    };
+    std::vector<Open> open_;  // one entry per open object or array
     bool afterKey_ = false;
 };
 

@@ -31,7 +31,7 @@ void WriteEnvelope(const char* key, const std::array<music::EnvelopePoint, music
     }
     json.Key("loop");
     if (type & music::kEnvelopeLoop) {
-        json.BeginArray();
+        json.BeginArray(true);
         json.Int(loopStart);
         json.Int(loopEnd);
         json.EndArray();
@@ -39,9 +39,9 @@ void WriteEnvelope(const char* key, const std::array<music::EnvelopePoint, music
         json.Bool(false);
     }
     json.Key("points");
-    json.BeginArray();
+    json.BeginArray(true);
     for (int i = 0; i < count && i < music::kEnvelopePoints; ++i) {
-        json.BeginArray();
+        json.BeginArray(true);
         json.Int(points[static_cast<std::size_t>(i)].x);
         json.Int(points[static_cast<std::size_t>(i)].y);
         json.EndArray();
@@ -64,7 +64,7 @@ void WriteInstrument(const music::Instrument& instrument, int number, songreport
         json.Field("rate", int{instrument.autoVibratoRate});
         json.EndObject();
         json.Key("noteMap");
-        json.BeginArray();
+        json.BeginArray(true);
         for (std::uint8_t slot : instrument.noteMap) json.Int(slot);
         json.EndArray();
         WriteEnvelope("volumeEnvelope", instrument.volumeEnvelope, instrument.volumePointCount,
@@ -105,13 +105,13 @@ void PrintModuleFactsJson(const music::Module& module, const music::LoadReport& 
     json.Field("patternsReferenced", module.referencedPatternCount);
     json.Field("patternSlots", module.patternSlotCount);
     json.Key("rows");
-    json.BeginArray();
+    json.BeginArray(true);
     for (const music::Pattern& pattern : module.patterns) json.Int(pattern.rows);
     json.EndArray();
     json.Field("songLength", int{module.songLength});
     json.Field("restartPosition", int{module.restartPosition});
     json.Key("order");
-    json.BeginArray();
+    json.BeginArray(true);
     for (int i = 0; i < module.songLength; ++i) json.Int(module.orderTable[static_cast<std::size_t>(i)]);
     json.EndArray();
     json.Field("frequencyTable", (module.flags & 1) ? "linear" : "amiga");
@@ -124,7 +124,7 @@ void PrintModuleFactsJson(const music::Module& module, const music::LoadReport& 
     }
     json.EndArray();
     json.Key("repairs");
-    json.BeginArray();
+    json.BeginArray(true);
     // DescribeRepairs names them comma-separated; the array holds the names.
     const std::string repairs = music::DescribeRepairs(report.repairs);
     for (std::size_t from = 0; from < repairs.size();) {
