@@ -3,30 +3,16 @@
 #include <algorithm>
 #include <cmath>
 
+#include "music/effects.h"
 #include "music/mixer.h"
 
 namespace music {
 
 namespace {
 
-// Effect types, with the letter trackers show them under.
-constexpr std::uint8_t kArpeggio = 0x00;          // 0xy
-constexpr std::uint8_t kPortamentoUp = 0x01;      // 1xx
-constexpr std::uint8_t kPortamentoDown = 0x02;    // 2xx
-constexpr std::uint8_t kTonePortamento = 0x03;    // 3xx
-constexpr std::uint8_t kTonePortamentoVolume = 0x05;  // 5xy
-constexpr std::uint8_t kSetPanning = 0x08;        // 8xx
-constexpr std::uint8_t kVolumeSlide = 0x0A;       // Axy
-constexpr std::uint8_t kExtended = 0x0E;          // Exy
-constexpr std::uint8_t kSpeedTempo = 0x0F;        // Fxx
-constexpr std::uint8_t kGlobalVolume = 0x10;      // Gxx
-constexpr std::uint8_t kGlobalVolumeSlide = 0x11; // Hxy
-constexpr std::uint8_t kKeyOff = 0x14;            // Kxx
-
-constexpr std::uint8_t kPatternLoop = 0x6;        // E6y
-constexpr std::uint8_t kNoteCut = 0xC;            // ECy
-
-constexpr std::int32_t kMinTempoParameter = 32;   // Fxx from here on sets the BPM
+// The effect constants live in music/effects.h, next to the table that tells
+// the music tools which commands this engine plays; a change to the switches
+// below belongs in that table too.
 
 struct Resolved {
     const Instrument* instrument;

@@ -11,7 +11,8 @@
 // restart position.
 //
 // Effects played (x the high, y the low nibble of the parameter; every other
-// effect and volume-column value is ignored):
+// effect and volume-column value is ignored; music/effects.h holds the same
+// as a table, for the tools that tell a musician what will not be heard):
 //   0xy arpeggio             +x and +y semitones on ticks 1 and 2 of every 3
 //   1xx portamento up        period - 4 x xx per tick (memory), not below 1
 //   2xx portamento down      period + 4 x xx per tick (memory)

@@ -1,5 +1,6 @@
 # Runs quandrix-xminfo on a song, on a file that is no song, on a missing file
-# and without arguments, and checks the exit codes 0, 2, 2 and 1.
+# and without arguments, with and without --json, and checks the exit codes 0,
+# 2, 2 and 1.
 function(expect_exit code)
   execute_process(COMMAND ${TOOL} ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
   if(NOT rc EQUAL code)
@@ -20,6 +21,16 @@ endforeach()
 if(NOT last_err STREQUAL "")
   message(FATAL_ERROR "a loaded song printed to standard error:\n${last_err}")
 endif()
+if(NOT last_out MATCHES "\nnot played by this engine: nothing; it plays every command of this song as FastTracker 2 does\n$")
+  message(FATAL_ERROR "the stand-in's engine report is missing:\n${last_out}")
+endif()
+expect_exit(0 --json ${SOURCE_DIR}/data/music/standin.xm)
+if(NOT last_out MATCHES "\"fullyPlayed\": true")
+  message(FATAL_ERROR "--json lacks the engine report:\n${last_out}")
+endif()
+expect_exit(2 --json ${SOURCE_DIR}/CMakeLists.txt)
+expect_exit(1 --json)
+expect_exit(1 --loud ${SOURCE_DIR}/data/music/standin.xm)
 expect_exit(2 ${SOURCE_DIR}/CMakeLists.txt)
 if(NOT last_err MATCHES "not an XM module")
   message(FATAL_ERROR "reason missing:\n${last_err}")

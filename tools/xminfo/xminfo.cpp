@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "tools/songreport/engine_report.h"
 #include "tools/xminfo/file_stream.h"
 
 namespace xminfo {
@@ -99,7 +100,7 @@ void PrintModuleFacts(const music::Module& module, const music::LoadReport& repo
     std::fprintf(out, "repairs: %s\n", repairs.empty() ? "none" : repairs.c_str());
 }
 
-int RunXmInfo(const char* path, std::FILE* out, std::FILE* err) {
+int RunXmInfo(const char* path, std::FILE* out, std::FILE* err, bool json) {
     RegisterFileStreamOps();
     music::LoadReport report;
     music::Module* module = music::LoadModule(path, &report);
@@ -112,7 +113,12 @@ int RunXmInfo(const char* path, std::FILE* out, std::FILE* err) {
         music::RegisterStreamOps(nullptr, nullptr, nullptr, nullptr, nullptr);
         return kExitRejected;
     }
-    PrintModuleFacts(*module, report, out);
+    if (json) {
+        PrintModuleFactsJson(*module, report, out);
+    } else {
+        PrintModuleFacts(*module, report, out);
+        songreport::PrintEngineReport(songreport::AnalyseSong(*module), out);
+    }
     music::FreeModule(module);
     music::RegisterStreamOps(nullptr, nullptr, nullptr, nullptr, nullptr);
     return kExitLoaded;

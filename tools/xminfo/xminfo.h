@@ -17,8 +17,14 @@ inline constexpr int kExitRejected = 2;
 // table, then each instrument with its envelopes and samples.
 void PrintModuleFacts(const music::Module& module, const music::LoadReport& report, std::FILE* out);
 
-// Installs the file stream, loads path, prints the facts to out and returns
-// kExitLoaded; or prints "PATH: REASON" to err and returns kExitRejected.
-int RunXmInfo(const char* path, std::FILE* out, std::FILE* err);
+// The same facts and the engine report (tools/songreport/engine_report.h)
+// as one JSON object: header fields, "order", "rows", "instruments" with
+// their envelopes and samples, "repairs" and "engine".
+void PrintModuleFactsJson(const music::Module& module, const music::LoadReport& report, std::FILE* out);
+
+// Installs the file stream, loads path, prints the facts and what the engine
+// will not play to out (as JSON with `json`) and returns kExitLoaded; or
+// prints "PATH: REASON" to err and returns kExitRejected.
+int RunXmInfo(const char* path, std::FILE* out, std::FILE* err, bool json = false);
 
 }  // namespace xminfo

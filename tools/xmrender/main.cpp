@@ -1,5 +1,6 @@
-// quandrix-xmrender IN.xm OUT.wav [--seconds S]: renders an XM file as the
-// intro's player would play it. Exit code 0 when written, 2 (with the reason
+// quandrix-xmrender IN.xm OUT.wav [--seconds S] [--quiet]: renders an XM file
+// as the intro's player would play it, after one line on standard error about
+// what the engine will not play of it (not with --quiet). Exit code 0 when written, 2 (with the reason
 // on standard error) for a bad option or a song the player refuses or cannot
 // read, 1 when the output cannot be written.
 // quandrix-xmrender --play IN.xm: plays it live until Enter or Ctrl+C; exit

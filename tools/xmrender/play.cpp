@@ -46,6 +46,7 @@ int PlaySong(const Options& options, std::FILE* out, std::FILE* err) {
     music::LoadReport report;
     music::Module* song = music::LoadModule(options.input.c_str(), &report);
     RemoveFileStream();
+    if (song) PrintEngineSummary(options, *song, err);
     int result = kExitRendered;
     if (!song) {
         std::fprintf(err, "%s: %s\n", options.input.c_str(), music::DescribeLoadFailure(report).c_str());

@@ -13,13 +13,14 @@
 #include "music/playback.h"
 #include "music/stream.h"
 #include "music/xm_loader.h"
+#include "tools/songreport/engine_report.h"
 #include "tools/xmrender/wav_writer.h"
 
 namespace xmrender {
 
 const char* Usage() {
-    return "usage: quandrix-xmrender IN.xm OUT.wav [--seconds S]\n"
-           "       quandrix-xmrender --play IN.xm";
+    return "usage: quandrix-xmrender IN.xm OUT.wav [--seconds S] [--quiet]\n"
+           "       quandrix-xmrender --play IN.xm [--quiet]";
 }
 
 std::uint64_t FramesForSeconds(double seconds) {
@@ -61,6 +62,8 @@ bool ParseOptions(int argc, const char* const* argv, Options& options, std::stri
             secondsGiven = true;
         } else if (arg == "--play") {
             options.play = true;
+        } else if (arg == "--quiet") {
+            options.quiet = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             error = "unknown option " + arg;
             return false;
@@ -169,9 +172,16 @@ music::Module* LoadSongFile(const std::string& path, std::FILE* err) {
     return song;
 }
 
+void PrintEngineSummary(const Options& options, const music::Module& song, std::FILE* err) {
+    if (options.quiet) return;
+    const std::string line = songreport::SummaryLine(songreport::AnalyseSong(song));
+    std::fprintf(err, "%s: %s\n", options.input.c_str(), line.c_str());
+}
+
 int RenderToWav(const Options& options, std::FILE* err) {
     music::Module* song = LoadSongFile(options.input, err);
     if (!song) return kExitRejected;
+    PrintEngineSummary(options, *song, err);
 
     const std::uint64_t frames = std::min(FramesForSeconds(options.seconds), kMaxWavFrames);
     int result = kExitRendered;

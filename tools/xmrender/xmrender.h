@@ -23,12 +23,15 @@ struct Options {
     std::string output;                // the WAV file (not with --play)
     double seconds = kDefaultSeconds;  // >= 0; the render holds floor(seconds x 44,100) frames
     bool play = false;                 // --play: through the sound device instead of into a file
+    bool quiet = false;                // --quiet: no line about what the engine will not play
 };
 
-// "usage: quandrix-xmrender IN.xm OUT.wav [--seconds S]" and the --play form.
+// "usage: quandrix-xmrender IN.xm OUT.wav [--seconds S] [--quiet]" and the
+// --play form.
 const char* Usage();
 
-// Reads IN, OUT and --seconds S (or --seconds=S) in any order, or --play IN.
+// Reads IN, OUT and --seconds S (or --seconds=S) in any order, or --play IN;
+// --quiet with either.
 // False with the reason when an option is unknown, a value is missing or not
 // a number of seconds from 0 to what a WAV file can hold, or the file names
 // are not exactly two (one with --play, which takes no --seconds).
@@ -40,6 +43,10 @@ std::uint64_t FramesForSeconds(double seconds);
 // Loads a song from a file with the player's loader; nullptr after printing
 // "PATH: REASON" to err. Free the result with music::FreeModule.
 music::Module* LoadSongFile(const std::string& path, std::FILE* err);
+
+// Unless options.quiet: "IN: " and the one-line report of what the engine
+// will not play of the song (tools/songreport/engine_report.h), on err.
+void PrintEngineSummary(const Options& options, const music::Module& song, std::FILE* err);
 
 // Installs stream operations over the whole file at `path`, read into memory
 // (the intro's own song comes from memory too); false after printing
