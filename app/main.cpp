@@ -6,10 +6,13 @@
 #include "app/frame_loop.h"
 #include "gfx/texture_table.h"
 #include "music/music.h"
+#include "platform/display_lost.h"
 #include "scene/scene.h"
 #include "scene/tube_mesh.h"
 
 int main() {
+    // Should the X server go away, the song still stops cleanly first.
+    platform::SetDisplayLostCleanup(music::StopMusic);
     if (!app::CreateDisplay(app::kWindowTitle, 640, 480, 16, true)) return 0;
 
     scene::tube = new scene::TubeMesh(20, 50, 4.0f, 40.0f);

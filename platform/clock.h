@@ -1,5 +1,8 @@
 #pragma once
 // The system clocks behind the frame clock. Any thread may call these.
+// Neither counts the time the process was stopped (SIGSTOP, Ctrl+Z) once
+// InstallProcessSignals has run: after SIGCONT each goes on from its last
+// reading (see clock.cpp).
 
 #include <cstdint>
 

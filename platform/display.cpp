@@ -5,6 +5,9 @@
 
 #include <SDL.h>
 
+#include "platform/display_lost.h"
+#include "platform/process_signals.h"
+
 namespace platform {
 
 namespace {
@@ -38,6 +41,10 @@ bool StartVideo() {
     // The close button must become WM_CLOSE (and the exit fade), not an
     // immediate SDL_QUIT.
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+    // Signals are the program's own business (see process_signals.h): a tool
+    // keeps the default ending on Ctrl+C, the intro turns it into WM_CLOSE.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    WatchForDisplayLoss(false);
     if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
         std::fprintf(stderr, "No display available: %s\n", SDL_GetError());
         return false;
@@ -53,7 +60,10 @@ bool StartVideo() {
         SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
         return false;
     }
+    WatchForDisplayLoss(driver && SDL_strcmp(driver, "x11") == 0);
     display.videoUp = true;
+    // Runs only after a normal end: a lost display ends the process without
+    // atexit handlers (display_lost.h).
     std::atexit(SDL_Quit);
     return true;
 }
@@ -61,6 +71,9 @@ bool StartVideo() {
 }  // namespace
 
 bool RegisterWindowClass(const char*, WindowProcedure procedure) {
+    // Before anything can take long: a leave signal during start-up waits
+    // in the queue instead of killing the half-made display.
+    InstallProcessSignals();
     if (!StartVideo()) return false;
     SetWindowProcedure(procedure);
     return true;

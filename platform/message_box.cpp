@@ -4,6 +4,8 @@
 
 #include <SDL.h>
 
+#include "platform/display_lost.h"
+
 namespace platform {
 
 namespace {
@@ -23,6 +25,9 @@ int Show(const char* text, const char* caption, BoxIcon icon, const SDL_MessageB
     const SDL_MessageBoxData data{IconFlag(icon), nullptr, caption, text, buttonCount, buttons, nullptr};
     int pressed = -1;
     if (SDL_ShowMessageBox(&data, &pressed) != 0) {
+        // The box fails when the X server went away while it was open (or
+        // before); that is the end of the program, not an answer.
+        EndIfDisplayLost();
         std::fprintf(stderr, "%s: %s\n(the message box could not be shown: %s)\n", caption, text, SDL_GetError());
         return -1;
     }

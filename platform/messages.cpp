@@ -4,6 +4,7 @@
 
 #include <SDL.h>
 
+#include "platform/process_signals.h"
 #include "platform/virtual_keys.h"
 
 namespace platform {
@@ -40,8 +41,9 @@ WPARAM ActivateParam(WPARAM state) {
 void Translate(const SDL_Event& event) {
     switch (event.type) {
     case SDL_QUIT:
-        // Only a signal gets here: the window's own close request arrives as
-        // SDL_WINDOWEVENT_CLOSE because SDL is told not to quit on it.
+        // The window's own close request arrives as SDL_WINDOWEVENT_CLOSE
+        // (SDL is told not to quit on it) and signals come through
+        // TakeLeaveRequest; whatever else asks SDL to quit asks the same.
         Push(WM_CLOSE, 0, 0);
         break;
     case SDL_WINDOWEVENT:
@@ -95,6 +97,7 @@ bool PeekMessage(Message* out) {
         SDL_Event event;
         while (SDL_PollEvent(&event)) Translate(event);
     }
+    if (TakeLeaveRequest()) Push(WM_CLOSE, 0, 0);
     if (!queue.waiting.empty()) {
         *out = queue.waiting.front();
         queue.waiting.pop_front();

@@ -6,7 +6,9 @@
 //
 // Which SDL event becomes which message:
 //   window close request (WM_DELETE_WINDOW, Alt+F4)  -> WM_CLOSE
-//   SDL_QUIT not caused by a window (SIGINT, SIGTERM) -> WM_CLOSE
+//   SIGTERM, SIGINT, SIGHUP (process_signals.h)     -> WM_CLOSE, after the events
+//                               waiting then; several signals before one look are one
+//   SDL_QUIT not caused by a window                  -> WM_CLOSE
 //   left mouse button down   -> WM_LBUTTONDOWN, wParam MK_LBUTTON, lParam MAKELPARAM(x, y)
 //   key down / up            -> WM_KEYDOWN / WM_KEYUP, wParam the virtual-key code
 //                               (keys without a virtual-key code give no message)
