@@ -65,7 +65,7 @@ constexpr std::uint64_t kBlockBytes = 884 * 4;  // 3,536
 constexpr std::uint64_t kRingBytes = 88400 * 4;  // 353,600
 
 const char* SongPath() {
-    static const std::string path = std::string(QUANDRIX_SOURCE_DIR) + "/data/music/standin.xm";
+    static const std::string path = std::string(QUANDRIX_SOURCE_DIR) + "/data/music/glasstube.xm";
     return path.c_str();
 }
 
@@ -302,7 +302,7 @@ TEST(Music, EmbeddedSongPlaysFromTheFirstFrame) {
     EXPECT_EQ(music::mixer.outputRing, nullptr);
     music::SetAudioDevice(nullptr);
 
-    // The embedded song is data/music/standin.xm: what was queued is its
+    // The embedded song is data/music/glasstube.xm: what was queued is its
     // first 100 blocks, exactly as the offline renderer makes them.
     const auto expected = OfflineBlocks(100);
     for (int i = 0; i < 100; ++i) {

@@ -88,7 +88,7 @@ TEST_F(ResourceStreamTest, NoDataIsAnEmptyStream) {
 }
 
 TEST(ResourceStreamOpen, FindsTheEmbeddedSongByNameUnderTypeMusic) {
-    std::ifstream in(std::string(QUANDRIX_SOURCE_DIR) + "/data/music/standin.xm", std::ios::binary);
+    std::ifstream in(std::string(QUANDRIX_SOURCE_DIR) + "/data/music/glasstube.xm", std::ios::binary);
     const std::vector<char> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     ASSERT_FALSE(file.empty());
 

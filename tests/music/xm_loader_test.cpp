@@ -1,4 +1,6 @@
 // The format rules of the XM loader, on files built in the test.
+#include <set>
+
 #include <gtest/gtest.h>
 
 #include "music/resource_stream.h"
@@ -426,9 +428,12 @@ TEST(XmSamples, AnOddSixteenBitLengthKeepsTheNextSampleInPlace) {
     EXPECT_EQ(report.repairs, 0u);
 }
 
-// ---- The embedded stand-in song ---------------------------------------------
+// ---- The embedded song ---------------------------------------------------
 
-TEST(XmStandIn, TheEmbeddedSongLoadsThroughTheResourceStream) {
+// The song's facts, and that its score reaches every part of the engine it
+// is meant to exercise: each effect and volume-column kind occurs in some
+// cell, each kind of envelope, loop and setting in some instrument.
+TEST(XmEmbeddedSong, LoadsWithItsFactsAndUsesWhatTheEnginePlays) {
     music::RegisterResourceStreamOps();
     music::LoadReport report;
     ModulePtr m(music::LoadModule("XM", &report));
@@ -437,26 +442,56 @@ TEST(XmStandIn, TheEmbeddedSongLoadsThroughTheResourceStream) {
     EXPECT_EQ(BrokenInvariant(*m), "");
     EXPECT_EQ(report.repairs, 0u);
     EXPECT_EQ(report.bytesUsed, report.streamSize);
-    EXPECT_EQ(m->channelCount, 6);
-    EXPECT_EQ(m->storedPatternCount, 4);
-    EXPECT_EQ(m->songLength, 7);
-    EXPECT_EQ(m->restartPosition, 1);
+    EXPECT_GE(report.streamSize, 60u * 1024);
+    EXPECT_LE(report.streamSize, 100u * 1024);
+    EXPECT_EQ(m->channelCount, 16);
+    EXPECT_EQ(m->storedPatternCount, 11);
+    EXPECT_EQ(m->patternSlotCount, 11);
+    EXPECT_EQ(m->songLength, 13);
+    EXPECT_EQ(m->restartPosition, 0);
     EXPECT_EQ(m->flags & 1, 1);
-    EXPECT_EQ(m->defaultSpeed, 6);
-    EXPECT_EQ(m->defaultBpm, 140);
-    ASSERT_EQ(m->instrumentCount, 5);
-    // Forward, forward, ping-pong, none, none; envelopes on the first three.
-    const std::uint8_t loops[] = {music::kLoopForward, music::kLoopForward, music::kLoopPingPong,
-                                  music::kLoopNone, music::kLoopNone};
-    for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(m->instruments[i].sampleCount, 1);
-        EXPECT_EQ(m->instruments[i].samples[0]->loopType, loops[i]) << i;
-        EXPECT_EQ((m->instruments[i].volumeEnvelopeType & music::kEnvelopeOn) != 0, i < 3) << i;
+    EXPECT_EQ(m->defaultSpeed, 3);
+    EXPECT_EQ(m->defaultBpm, 160);
+    ASSERT_EQ(m->instrumentCount, 11);
+
+    bool forward = false, pingPong = false, sustain = false, loop = false, panning = false, fadeout = false,
+         vibrato = false;
+    for (int i = 0; i < m->instrumentCount; ++i) {
+        const music::Instrument& ins = m->instruments[i];
+        EXPECT_EQ(ins.sampleCount, 1) << i;
+        ASSERT_GT(ins.samples[0]->length, 0u) << i;
+        forward |= ins.samples[0]->loopType == music::kLoopForward;
+        pingPong |= ins.samples[0]->loopType == music::kLoopPingPong;
+        sustain |= (ins.volumeEnvelopeType & music::kEnvelopeSustain) != 0;
+        loop |= (ins.volumeEnvelopeType & music::kEnvelopeLoop) != 0;
+        panning |= (ins.panningEnvelopeType & music::kEnvelopeOn) != 0;
+        fadeout |= ins.fadeout != 0;
+        vibrato |= ins.autoVibratoDepth != 0 && ins.autoVibratoRate != 0;
     }
-    EXPECT_NE(m->instruments[2].panningEnvelopeType, 0);
+    EXPECT_TRUE(forward && pingPong && sustain && loop && panning && fadeout && vibrato);
+
+    std::set<int> effects, volumeKinds;
+    bool keyOffNote = false;
+    for (int slot = 0; slot < m->patternSlotCount; ++slot) {
+        for (const music::PatternCell& cell : m->patterns[slot].cells) {
+            keyOffNote |= cell.note == music::KeyOffNote;
+            if (cell.volume >= 0x10) volumeKinds.insert(cell.volume >= 0x60 ? cell.volume >> 4 : 1);
+            if (cell.effect == 0 && cell.parameter != 0) effects.insert(0x00);
+            if (cell.effect == 14) effects.insert(0xE0 | (cell.parameter >> 4));
+            else if (cell.effect != 0) effects.insert(cell.effect);
+        }
+    }
+    EXPECT_TRUE(keyOffNote);
+    // 1 set volume; 6/7 slides; 8/9 fine slides; C panning; D/E panning slides.
+    for (int kind : {1, 6, 7, 8, 9, 0xC, 0xD, 0xE}) EXPECT_TRUE(volumeKinds.count(kind)) << "volume column " << kind;
+    // Arpeggio, portamento down, set panning, volume slide, pattern loop,
+    // note cut, speed and tempo, global volume and its slide, key off.
+    for (int effect : {0x00, 0x02, 0x08, 0x0A, 0xE6, 0xEC, 0x0F, 0x10, 0x11, 0x14}) {
+        EXPECT_TRUE(effects.count(effect)) << "effect " << effect;
+    }
 }
 
-TEST(XmStandIn, AMissingResourceIsRejectedByItsSignature) {
+TEST(XmEmbeddedSong, AMissingResourceIsRejectedByItsSignature) {
     music::RegisterResourceStreamOps();
     music::LoadReport report;
     EXPECT_EQ(music::LoadModule("NOSUCHSONG", &report), nullptr);

@@ -312,32 +312,43 @@ ORDER = [0, 1, 2, 3, 2, 3, 1]
 RESTART = 1
 
 
-def build():
-    patterns = build_patterns()
+def module_bytes(name, tracker, order, restart, channels, patterns, instruments, speed, bpm, linear=True):
+    """A whole XM file of version 0x0104: the header, the patterns (lists of
+    rows of cells, packed by pack_pattern) and the instruments (dicts for
+    instrument_bytes). Every song this folder writes goes through here."""
     out = bytearray()
     out += b"Extended Module: "
-    out += b"quandrix stand-in".ljust(20, b" ")
+    out += name.encode().ljust(20, b" ")
     out += b"\x1a"
-    out += b"make_standin_xm.py".ljust(20, b" ")
+    out += tracker.encode().ljust(20, b" ")
     out += struct.pack("<H", 0x0104)
     out += struct.pack("<I", 276)
-    out += struct.pack("<HHHHHHHH", len(ORDER), RESTART, CHANNELS, len(patterns), len(INSTRUMENTS),
-                       1, SPEED, BPM)
-    out += bytes(ORDER).ljust(256, b"\0")
+    out += struct.pack("<HHHHHHHH", len(order), restart, channels, len(patterns), len(instruments),
+                       1 if linear else 0, speed, bpm)
+    out += bytes(order).ljust(256, b"\0")
     assert len(out) == 336
     for pattern in patterns:
         packed = pack_pattern(pattern)
-        out += struct.pack("<IBHH", 9, 0, ROWS, len(packed))
+        out += struct.pack("<IBHH", 9, 0, len(pattern), len(packed))
         out += packed
-    for ins in INSTRUMENTS:
+    for ins in instruments:
         out += instrument_bytes(ins)
     return bytes(out)
 
 
+def build():
+    return module_bytes("quandrix stand-in", "make_standin_xm.py", ORDER, RESTART, CHANNELS, build_patterns(),
+                        INSTRUMENTS, SPEED, BPM)
+
+
 def write(path, data):
+    """Writes through a temporary file and a rename, so that an interrupted
+    run never leaves a half-written song behind."""
     os.makedirs(os.path.dirname(path), exist_ok=True)
-    with open(path, "wb") as f:
+    temp = path + ".tmp"
+    with open(temp, "wb") as f:
         f.write(data)
+    os.replace(temp, path)
     print(f"{os.path.normpath(path)}: {len(data)} bytes")
 
 
