@@ -107,6 +107,9 @@ int RunCapture(const Options& options, std::FILE* err) {
         return kExitRefused;
     };
 
+    // From the start, so that Ctrl+C never leaves a temporary file behind.
+    platform::CatchInterrupt();
+
     // Everything that can be refused is refused before the first frame.
     std::string error;
     const bool pictures = !options.outDir.empty();
@@ -126,7 +129,6 @@ int RunCapture(const Options& options, std::FILE* err) {
     // video's sound is rendered afterwards, exactly.
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
     setenv("SDL_AUDIODRIVER", "dummy", 0);
-    platform::CatchInterrupt();
 
     // The fixed-step clock: reading n (the first is start-up's) is n / fps,
     // so every frame's delta is 1 / fps. The first reading is taken in
@@ -191,8 +193,13 @@ int RunCapture(const Options& options, std::FILE* err) {
                             &bottomUp[static_cast<std::size_t>(kHeight - 1 - y) * rowBytes], rowBytes);
             }
             if (pictures) {
-                EncodePng(topDown.data(), kWidth, kHeight, png);
-                failed = !WriteFileAtomically(fs::path(options.outDir) / FrameFileName(written), png, error);
+                const fs::path file = fs::path(options.outDir) / FrameFileName(written);
+                if (!EncodePng(topDown.data(), kWidth, kHeight, png)) {
+                    error = "cannot encode " + file.string();
+                    failed = true;
+                } else {
+                    failed = !WriteFileAtomically(file, png, error);
+                }
             }
             if (movie && !failed) failed = !video.WriteFrame(topDown.data(), error);
             if (!failed) ++written;

@@ -24,8 +24,8 @@ bool WriteFileAtomically(const std::filesystem::path& path, const std::vector<st
 
 // Encodes width x height RGB pixels, rows top to bottom, as a PNG into
 // `png` (replacing its contents). Deterministic: the same pixels give the
-// same bytes.
-void EncodePng(const std::uint8_t* rgb, int width, int height, std::vector<std::uint8_t>& png);
+// same bytes. False when libpng fails (out of memory).
+bool EncodePng(const std::uint8_t* rgb, int width, int height, std::vector<std::uint8_t>& png);
 
 // Makes `dir` (and its parents) when missing and proves that a file can be
 // created in it. False with the reason in `error`.

@@ -46,6 +46,11 @@ bool CreateEmpty(const fs::path& path, std::string& error) {
     return true;
 }
 
+// How ffmpeg ended, for a message (its own reason is on standard error).
+std::string StatusText(int status) {
+    return status < 0 ? " (ended by a signal)" : " (exit status " + std::to_string(status) + ")";
+}
+
 }  // namespace
 
 bool VideoWriter::Open(const std::string& ffmpeg, const fs::path& output, int fps, std::string& error) {
@@ -74,15 +79,14 @@ bool VideoWriter::Open(const std::string& ffmpeg, const fs::path& output, int fp
 
 bool VideoWriter::WriteFrame(const std::uint8_t* rgb, std::string& error) {
     if (platform::WriteToChild(child_, rgb, static_cast<std::size_t>(kWidth) * kHeight * 3)) return true;
-    error = "ffmpeg stopped taking frames";
+    error = "ffmpeg stopped taking frames" + StatusText(platform::FinishChild(child_));
     return false;
 }
 
 bool VideoWriter::EndPass(const char* pass, std::string& error) {
     const int status = platform::FinishChild(child_);
     if (status == 0) return true;
-    error = std::string("ffmpeg failed while encoding the ") + pass +
-            (status < 0 ? " (ended by a signal)" : " (exit status " + std::to_string(status) + ")");
+    error = std::string("ffmpeg failed while encoding the ") + pass + StatusText(status);
     return false;
 }
 
@@ -97,7 +101,7 @@ bool VideoWriter::BeginSound(std::int32_t rate, std::string& error) {
 
 bool VideoWriter::WriteSound(const std::int16_t* values, std::size_t frames, std::string& error) {
     if (platform::WriteToChild(child_, values, frames * 2 * sizeof(std::int16_t))) return true;
-    error = "ffmpeg stopped taking sound";
+    error = "ffmpeg stopped taking sound" + StatusText(platform::FinishChild(child_));
     return false;
 }
 
