@@ -4,6 +4,7 @@
 #include "gfx/texture_table.h"
 #include "music/music.h"
 #include "scene/scene.h"
+#include "scene/scene_state.h"
 #include "scene/tube_mesh.h"
 
 namespace app {
@@ -11,7 +12,7 @@ namespace app {
 bool StartUp(FrameLoop& loop, const StartUpOptions& options) {
     if (!CreateDisplay(kWindowTitle, 640, 480, 16, options.fullscreen)) return false;
 
-    scene::tube = new scene::TubeMesh(20, 50, 4.0f, 40.0f);
+    scene::tube = new scene::TubeMesh();
 
     // Without a device or a song the intro runs silently.
     music::StartMusic();
@@ -19,15 +20,14 @@ bool StartUp(FrameLoop& loop, const StartUpOptions& options) {
     loop.clocks.pageClock = 0.0;
     loop.clocks.stepInterval = stepInterval;
     loop.lastClock = options.readClock();
-    scene::PrimeScene();
+    PrimeScene(scene::sceneState, *scene::tube);
     return true;
 }
 
 void ShutDown() {
     music::StopMusic();
     gfx::DeleteTextures();
-    delete scene::tube;
-    scene::tube = nullptr;
+    scene::DestroyTube();
     DestroyDisplay();
 }
 

@@ -110,6 +110,13 @@ class Frames(Scratch):
             self.assertRan(run("--out", out, "--exit-at", "0.5", "--fps", str(fps)))
             exit_frame = round(0.5 * fps) - 1
             self.assertEqual(len(os.listdir(out)), exit_frames(exit_frame, fps), fps)
+            # The closing picture recedes: fewer lit pixels at the end.
+            lit = []
+            for k in (exit_frame, len(os.listdir(out)) - 1):
+                with Image.open(os.path.join(out, "frame_%05d.png" % k)) as image:
+                    lit.append(int((np.asarray(image).max(axis=2) > 16).sum()))
+            self.assertGreater(lit[0], 2 * lit[1], fps)
+            self.assertGreater(lit[1], 1000, fps)
         # --frames ends it earlier when it comes first.
         self.assertRan(run("--out", self.path("short"), "--exit-at", "0.5", "--frames", "40"))
         self.assertEqual(len(os.listdir(self.path("short"))), 40)
