@@ -1,37 +1,17 @@
 // Quandrix 2oo5: start-up, the frame loop and shutdown, in that order.
 // The program takes no command line.
 
-#include "app/display.h"
-#include "app/frame_clock.h"
 #include "app/frame_loop.h"
-#include "gfx/texture_table.h"
+#include "app/startup.h"
 #include "music/music.h"
 #include "platform/display_lost.h"
-#include "scene/scene.h"
-#include "scene/tube_mesh.h"
 
 int main() {
     // Should the X server go away, the song still stops cleanly first.
     platform::SetDisplayLostCleanup(music::StopMusic);
-    if (!app::CreateDisplay(app::kWindowTitle, 640, 480, 16, true)) return 0;
-
-    scene::tube = new scene::TubeMesh(20, 50, 4.0f, 40.0f);
-
-    // Without a device or a song the intro runs silently.
-    music::StartMusic();
-
     app::FrameLoop loop;
-    loop.clocks.pageClock = 0.0;
-    loop.clocks.stepInterval = app::stepInterval;
-    loop.lastClock = app::ReadClock();
-    scene::PrimeScene();
-
+    if (!app::StartUp(loop)) return 0;
     const int exitCode = app::RunFrameLoop(loop, app::SystemFrameLoopHost());
-
-    music::StopMusic();
-    gfx::DeleteTextures();
-    delete scene::tube;
-    scene::tube = nullptr;
-    app::DestroyDisplay();
+    app::ShutDown();
     return exitCode;
 }

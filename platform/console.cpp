@@ -40,4 +40,6 @@ bool ConsoleLineEntered(unsigned milliseconds) {
 
 bool StandardOutputIsTerminal() { return isatty(STDOUT_FILENO) == 1; }
 
+bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
+
 }  // namespace platform

@@ -17,5 +17,7 @@ bool ConsoleLineEntered(unsigned milliseconds);
 // True when standard output is a terminal (an updating status line makes
 // sense there).
 bool StandardOutputIsTerminal();
+// The same for standard error (progress lines of tools that write files).
+bool StandardErrorIsTerminal();
 
 }  // namespace platform

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "music/mixer.h"
-#include "music/playback.h"
+#include "music/offline_render.h"
 #include "music/stream.h"
 #include "music/xm_loader.h"
 #include "tools/songreport/engine_report.h"
@@ -186,25 +186,21 @@ int RenderToWav(const Options& options, std::FILE* err) {
     const std::uint64_t frames = std::min(FramesForSeconds(options.seconds), kMaxWavFrames);
     int result = kExitRendered;
     WavWriter wav;
-    music::SetUpVoiceTable(music::kOutputRate);
     if (!wav.Open(options.output, music::kOutputRate, static_cast<std::uint32_t>(frames))) {
         std::fprintf(err, "%s: %s\n", options.output.c_str(), std::strerror(errno));
         result = kExitWriteFailed;
-    } else if (!music::StartOfflinePlayback(*song)) {
+    } else if (!music::StartOfflineRender(*song)) {
         std::fprintf(err, "%s: out of memory for the rings\n", options.input.c_str());
         result = kExitWriteFailed;
     } else {
-        // The prefill: the whole ring, block 0 first, as the device plays it.
-        const auto ringFrames = static_cast<std::uint64_t>(music::mixer.ringFrames);
-        const auto blockFrames = static_cast<std::uint64_t>(music::mixer.blockFrames);
-        std::uint64_t written = std::min(frames, ringFrames);
-        bool ok = wav.Write(music::mixer.outputRing.get(), written);
-        // Then each block the output thread would render next.
-        while (ok && written < frames) {
-            const auto block = static_cast<std::uint64_t>(music::mixer.writeIndex);
-            music::RenderBlock();
-            const std::uint64_t n = std::min(blockFrames, frames - written);
-            ok = wav.Write(music::mixer.outputRing.get() + block * blockFrames * 2, n);
+        // What the device plays, in large writes.
+        constexpr std::uint64_t chunkFrames = 65536;
+        std::vector<std::int16_t> chunk(chunkFrames * 2);
+        bool ok = true;
+        for (std::uint64_t written = 0; ok && written < frames;) {
+            const std::uint64_t n = std::min(chunkFrames, frames - written);
+            music::ReadPlayedFrames(chunk.data(), n);
+            ok = wav.Write(chunk.data(), n);
             written += n;
         }
         if (!wav.Close() || !ok) {
@@ -212,7 +208,7 @@ int RenderToWav(const Options& options, std::FILE* err) {
             result = kExitWriteFailed;
         }
     }
-    music::StopOfflinePlayback();
+    music::StopOfflineRender();
     music::FreeModule(song);
     return result;
 }

@@ -1,0 +1,34 @@
+#include "app/startup.h"
+
+#include "app/display.h"
+#include "gfx/texture_table.h"
+#include "music/music.h"
+#include "scene/scene.h"
+#include "scene/scene_state.h"
+#include "scene/tube_mesh.h"
+
+namespace app {
+
+bool StartUp(FrameLoop& loop, const StartUpOptions& options) {
+    if (!CreateDisplay(kWindowTitle, 640, 480, 16, options.fullscreen)) return false;
+
+    scene::tube = new scene::TubeMesh();
+
+    // Without a device or a song the intro runs silently.
+    music::StartMusic();
+
+    loop.clocks.pageClock = 0.0;
+    loop.clocks.stepInterval = stepInterval;
+    loop.lastClock = options.readClock();
+    PrimeScene(scene::sceneState, *scene::tube);
+    return true;
+}
+
+void ShutDown() {
+    music::StopMusic();
+    gfx::DeleteTextures();
+    scene::DestroyTube();
+    DestroyDisplay();
+}
+
+}  // namespace app

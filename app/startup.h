@@ -1,0 +1,31 @@
+#pragma once
+// Start-up and shutdown in their fixed order, around the frame loop. The
+// intro's main() is StartUp, RunFrameLoop and ShutDown; quandrix-capture runs
+// the same start-up and shutdown with a window and a clock of its own.
+// Main thread only.
+
+#include <functional>
+
+#include "app/frame_clock.h"
+#include "app/frame_loop.h"
+
+namespace app {
+
+struct StartUpOptions {
+    // false: a 640 x 480 window with no mode switch and no fallback question;
+    // stepInterval then keeps the value it has when StartUp is called.
+    bool fullscreen = true;
+    // Gives the loop its first clock reading (step 6).
+    std::function<long double()> readClock = ReadClock;
+};
+
+// Steps 1 to 7: the display with all textures, the tube, the song, the
+// page clock, the first clock reading and the scene's starting values, into
+// `loop`. False when the display could not be made: its message has been
+// shown, nothing else was started, and the exit code is 0.
+bool StartUp(FrameLoop& loop, const StartUpOptions& options = {});
+
+// After the loop: the song, the textures, the tube, the display.
+void ShutDown();
+
+}  // namespace app

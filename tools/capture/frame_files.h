@@ -1,0 +1,38 @@
+#pragma once
+// The files quandrix-capture writes, each complete or not at all: a PNG is
+// written under a temporary name beside its final one and renamed into place
+// once closed.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace capture {
+
+inline constexpr int kWidth = 640;   // pixels of a frame
+inline constexpr int kHeight = 480;
+
+// frame_00000.png, ...: five digits at least, more when the index needs them.
+std::string FrameFileName(std::int64_t index);
+
+// Writes `bytes` to `path` through `path` + ".tmp" and a rename. False with
+// the reason (the path and the system's message) in `error`; no file of
+// either name is left then.
+bool WriteFileAtomically(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes,
+                         std::string& error);
+
+// Encodes width x height RGB pixels, rows top to bottom, as a PNG into
+// `png` (replacing its contents). Deterministic: the same pixels give the
+// same bytes. False when libpng fails (out of memory).
+bool EncodePng(const std::uint8_t* rgb, int width, int height, std::vector<std::uint8_t>& png);
+
+// Makes `dir` (and its parents) when missing and proves that a file can be
+// created in it. False with the reason in `error`.
+bool PrepareOutputDirectory(const std::filesystem::path& dir, std::string& error);
+
+// A name beside `path` for a file on its way to becoming `path`:
+// path + "." + tag + a random suffix, so that two captures do not meet.
+std::filesystem::path TemporaryNameBeside(const std::filesystem::path& path, const std::string& tag);
+
+}  // namespace capture
