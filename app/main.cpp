@@ -4,13 +4,19 @@
 #include "app/display.h"
 #include "app/frame_clock.h"
 #include "app/frame_loop.h"
+#include "data/text_block.h"
 #include "gfx/texture_table.h"
 #include "music/music.h"
 #include "scene/scene.h"
+#include "scene/text_pages.h"
 #include "scene/tube_mesh.h"
 
 int main() {
     if (!app::CreateDisplay(app::kWindowTitle, 640, 480, 16, true)) return 0;
+
+    // The count as the block holds it now (a patch may have changed it),
+    // kept inside the ten pages the block has.
+    scene::pageCount = scene::ClampPageCount(data::ReadTextPageCount());
 
     scene::tube = new scene::TubeMesh(20, 50, 4.0f, 40.0f);
 
