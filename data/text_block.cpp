@@ -107,21 +107,20 @@ constexpr TextBlockHeader MakeHeader() {
 // Writable, constant-initialised and kept even though nothing in the program
 // names their markers: the tool finds them in the file, and the program
 // reads what the file holds.
-[[gnu::used]] constinit TextBlockHeader textBlockHeader = MakeHeader();
-[[gnu::used]] constinit TextLineArea textLineArea = MakeLineArea();
+[[gnu::used]] constinit TextBlock textBlock = {MakeHeader(), MakeLineArea()};
 
 int ReadTextPageCount() {
-    const volatile std::int8_t& count = textBlockHeader.pageCount;
+    const volatile std::int8_t& count = textBlock.header.pageCount;
     return count;
 }
 
 int ReadTextLine(int page, int line, char (&out)[kTextSlotBytes]) {
     out[0] = '\0';
     if (page < 0 || page >= kTextPages || line < 0 || line >= kTextLinesPerPage) return 0;
-    const volatile std::uint32_t* offsets = textBlockHeader.lineOffsets;
+    const volatile std::uint32_t* offsets = textBlock.header.lineOffsets;
     const std::uint32_t offset = offsets[page * kTextLinesPerPage + line];
     if (offset > sizeof(TextLineArea) - kTextSlotBytes) return 0;
-    const volatile char* slot = reinterpret_cast<const volatile char*>(&textLineArea) + offset;
+    const volatile char* slot = reinterpret_cast<const volatile char*>(&textBlock.lines) + offset;
     int n = 0;
     while (n < kTextLineChars && slot[n] != '\0') {
         out[n] = slot[n];

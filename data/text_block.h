@@ -63,10 +63,17 @@ static_assert(sizeof(TextLineArea) == 4500);
 static_assert(offsetof(TextLineArea, marker) == 0);
 static_assert(offsetof(TextLineArea, slots) == 20);
 
-// The two records, in the executable's writable initialised data. Read them
-// through the functions below, never directly.
-extern TextBlockHeader textBlockHeader;
-extern TextLineArea textLineArea;
+// The two records, one after the other in the executable's writable
+// initialised data, so that the tool also finds them at a fixed distance
+// (the line area's marker 571 bytes after the header's). Read them through
+// the functions below, never directly.
+struct TextBlock {
+    TextBlockHeader header;
+    TextLineArea lines;
+};
+static_assert(sizeof(TextBlock) == 576 + 4500 && offsetof(TextBlock, lines) == 576);
+
+extern TextBlock textBlock;
 
 // The page-count byte as stored, sign-extended; not checked.
 int ReadTextPageCount();

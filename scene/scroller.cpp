@@ -3,10 +3,11 @@
 #include "data/scroll_text.h"
 #include "gfx/gl.h"
 #include "gfx/texture_table.h"
+#include "scene/scene_state.h"
 
 namespace scene {
 
-int LayoutScroller(const ScrollState& state, std::string_view text, std::span<ScrollCell, kScrollCells> out) {
+int LayoutScroller(const ScrollerState& state, std::string_view text, std::span<ScrollCell, kScrollCells> out) {
     if (text.empty()) return 0;
     const std::size_t len = text.size();
     int count = 0;
@@ -20,7 +21,7 @@ int LayoutScroller(const ScrollState& state, std::string_view text, std::span<Sc
     return count;
 }
 
-void ScrollStep(ScrollState& state, std::string_view text) {
+void ScrollStep(ScrollerState& state, std::string_view text) {
     ++state.scrollPixel;
     if (state.scrollPixel >= 8) {
         state.scrollPixel = 0;
@@ -29,7 +30,7 @@ void ScrollStep(ScrollState& state, std::string_view text) {
     }
 }
 
-void DrawScroller(const ScrollState& state) {
+void DrawScroller(const ScrollerState& state) {
     std::array<ScrollCell, kScrollCells> cells;
     const int count = LayoutScroller(state, std::string_view(data::ScrollText.data(), data::kScrollTextLength), cells);
 
@@ -50,6 +51,12 @@ void DrawScroller(const ScrollState& state) {
         glVertex2f(x0, 9.0f);
     }
     glEnd();
+}
+
+void DrawScroller(const SceneState& state) { DrawScroller(state.scroller); }
+
+void ScrollerStep(SceneState& state) {
+    ScrollStep(state.scroller, std::string_view(data::ScrollText.data(), data::kScrollTextLength));
 }
 
 }  // namespace scene

@@ -10,9 +10,11 @@
 
 namespace scene {
 
+struct SceneState;
+
 inline constexpr int kScrollCells = 82;   // 8-pixel cells, 656 pixels: wider than the window
 
-struct ScrollState {
+struct ScrollerState {
     int scrollChar = 0;    // index in the text of the character in the leftmost cell
     int scrollPixel = 0;   // pixels the line has moved left within that character, 0..7
 };
@@ -29,15 +31,20 @@ struct ScrollCell {
 // character of code 32 or less as a signed byte (the space, controls, bytes
 // 128 to 255) leaves its cell empty; one above 95 wraps to the glyph 64
 // codes lower. An empty text gives no cells.
-int LayoutScroller(const ScrollState& state, std::string_view text, std::span<ScrollCell, kScrollCells> out);
+int LayoutScroller(const ScrollerState& state, std::string_view text, std::span<ScrollCell, kScrollCells> out);
 
 // One pixel to the left; after 8 pixels the next character, after the last
 // character the first again.
-void ScrollStep(ScrollState& state, std::string_view text);
+void ScrollStep(ScrollerState& state, std::string_view text);
 
 // Draws the line of ScrollText at 30 percent alpha. Expects window-pixel
 // coordinates, depth test off, texturing on; leaves texFont bound and the
 // colour (1, 1, 1, 0.3).
-void DrawScroller(const ScrollState& state);
+void DrawScroller(const ScrollerState& state);
+
+// The scene's calls, on its state: the draw, and the step when the scroll
+// step clock fires (no GL).
+void DrawScroller(const SceneState& state);
+void ScrollerStep(SceneState& state);
 
 }  // namespace scene

@@ -5,6 +5,7 @@
 
 #include "gfx/gl.h"
 #include "gfx/texture_table.h"
+#include "scene/scene_state.h"
 
 namespace scene {
 
@@ -27,7 +28,7 @@ int Wave(double amplitude, double radians, bool cosine) {
 
 }  // namespace
 
-int LayoutTextPage(const TextPageState& state, const PageLines& lines, float textWaveX, float textWaveY,
+int LayoutTextPage(const TextPagesState& state, const PageLines& lines, float textWaveX, float textWaveY,
                    std::span<GlyphQuad, kMaxPageGlyphs> out) {
     int count = 0;
     const int last = state.pageLastLine < data::kTextLinesPerPage ? state.pageLastLine : data::kTextLinesPerPage - 1;
@@ -56,7 +57,7 @@ int LayoutTextPage(const TextPageState& state, const PageLines& lines, float tex
     return count;
 }
 
-void TextStep(TextPageState& state, double pageClock, float stepInterval) {
+void TextStep(TextPagesState& state, double pageClock, float stepInterval) {
     if (pageClock < kPageSeconds - kFoldSteps * static_cast<double>(stepInterval)) {
         float& spread = state.lineSpread[static_cast<std::size_t>(state.pageLastLine)];
         if (spread < kFullSpread) {
@@ -72,10 +73,11 @@ void TextStep(TextPageState& state, double pageClock, float stepInterval) {
     }
 }
 
-void UpdateTextPages(TextPageState& state, double& pageClock, float stepInterval, int pages) {
-    if (pageClock - state.textStepLast >= static_cast<double>(stepInterval)) {
+void UpdateTextPages(TextPagesState& state, StepClock& textStepClock, double& pageClock, float stepInterval,
+                     int pages) {
+    if (textStepClock.Due(pageClock, stepInterval)) {
         TextStep(state, pageClock, stepInterval);
-        state.textStepLast = pageClock;
+        textStepClock.Restart(pageClock);
     }
     if (pageClock >= kPageSeconds) {
         // The spreads are not reset: 20 folding steps have closed them, and
@@ -86,11 +88,11 @@ void UpdateTextPages(TextPageState& state, double& pageClock, float stepInterval
         state.pageLastLine = 0;
         state.linePitch = kFullPitch;
         pageClock = 0.0;
-        state.textStepLast = 0.0;
+        textStepClock.Restart(0.0);
     }
 }
 
-void DrawTextPages(const TextPageState& state, float textWaveX, float textWaveY) {
+void DrawTextPages(const TextPagesState& state, float textWaveX, float textWaveY) {
     // Read every frame from the block, so a patched executable shows its text.
     char text[data::kTextLinesPerPage][data::kTextSlotBytes];
     PageLines lines{};
@@ -120,6 +122,12 @@ void DrawTextPages(const TextPageState& state, float textWaveX, float textWaveY)
         glVertex2f(q.x, y1);
     }
     glEnd();
+}
+
+void DrawTextPages(const SceneState& state) { DrawTextPages(state.textPages, state.textWaveX, state.textWaveY); }
+
+void StepTextPages(SceneState& state, SceneClocks& clocks) {
+    UpdateTextPages(state.textPages, state.textStepClock, clocks.pageClock, clocks.stepInterval, pageCount);
 }
 
 }  // namespace scene

@@ -17,8 +17,12 @@
 
 #include "data/glyph2_table.h"
 #include "data/text_block.h"
+#include "scene/step_clock.h"
 
 namespace scene {
+
+struct SceneState;
+struct SceneClocks;
 
 inline constexpr double kPageSeconds = 12.0;     // pageClock seconds per page
 inline constexpr int kFoldSteps = 20;            // steps of folding at a page's end
@@ -32,12 +36,11 @@ extern int pageCount;
 // all ten (the block holds no more).
 int ClampPageCount(int stored);
 
-struct TextPageState {
+struct TextPagesState {
     int pageIndex = 0;                                 // page on show, 0..pageCount-1
     int pageLastLine = 0;                              // lines 0..pageLastLine are drawn, 0..13
     std::array<float, data::kTextLinesPerPage> lineSpread{};  // pixels between characters, 0..20
     float linePitch = kFullPitch;                      // pixels between lines, 20..0
-    double textStepLast = 0.0;                         // pageClock seconds of the last text step
 };
 
 // One glyph rectangle to draw: texture (u, v) to (u + du, v + 0.3125) onto
@@ -61,22 +64,29 @@ using PageLines = std::array<std::string_view, data::kTextLinesPerPage>;
 // 31 characters is read as if padded with spaces (so odd lines, which read
 // their slot from the end, show it where the padded line would); an empty
 // line is skipped.
-int LayoutTextPage(const TextPageState& state, const PageLines& lines, float textWaveX, float textWaveY,
+int LayoutTextPage(const TextPagesState& state, const PageLines& lines, float textWaveX, float textWaveY,
                    std::span<GlyphQuad, kMaxPageGlyphs> out);
 
 // One text step at pageClock: unfolding until 20 steps before the page's end
 // (the current line opens by one pixel, or the next line starts), folding
 // from then on (every spread and the pitch close by one pixel).
-void TextStep(TextPageState& state, double pageClock, float stepInterval);
+void TextStep(TextPagesState& state, double pageClock, float stepInterval);
 
 // The step (when the text step clock fires) and the page change, as the
 // scene runs them once per main-mode frame. At 12 s the next page starts
 // and pageClock is zeroed.
-void UpdateTextPages(TextPageState& state, double& pageClock, float stepInterval, int pages);
+void UpdateTextPages(TextPagesState& state, StepClock& textStepClock, double& pageClock, float stepInterval,
+                     int pages);
 
 // Draws the page from the block. Expects window-pixel coordinates, blending
 // (SRC_ALPHA, ONE_MINUS_SRC_ALPHA) on, depth test off, texturing on; leaves
 // texFont2 bound and the colour white.
-void DrawTextPages(const TextPageState& state, float textWaveX, float textWaveY);
+void DrawTextPages(const TextPagesState& state, float textWaveX, float textWaveY);
+
+// The scene's calls, on its state: the draw with its text waves, and the
+// step and page change on its text step clock and pageClock (main mode
+// only, right after the draw; no GL).
+void DrawTextPages(const SceneState& state);
+void StepTextPages(SceneState& state, SceneClocks& clocks);
 
 }  // namespace scene

@@ -12,9 +12,9 @@
 namespace {
 
 using scene::ScrollCell;
-using scene::ScrollState;
+using scene::ScrollerState;
 
-std::vector<ScrollCell> Layout(const ScrollState& s, std::string_view text) {
+std::vector<ScrollCell> Layout(const ScrollerState& s, std::string_view text) {
     std::array<ScrollCell, scene::kScrollCells> out;
     const int n = scene::LayoutScroller(s, text, out);
     return {out.begin(), out.begin() + n};
@@ -22,7 +22,7 @@ std::vector<ScrollCell> Layout(const ScrollState& s, std::string_view text) {
 
 TEST(Scroller, StepsAPixelACharacterEvery8AndWrapsAfterTheLast) {
     const std::string text = "ABC";
-    ScrollState s;
+    ScrollerState s;
     for (int i = 1; i <= 7; ++i) {
         scene::ScrollStep(s, text);
         EXPECT_EQ(s.scrollPixel, i);

@@ -11,24 +11,24 @@
 namespace {
 
 using scene::GlyphQuad;
-using scene::TextPageState;
+using scene::TextPagesState;
 
-std::vector<GlyphQuad> Layout(const TextPageState& state, const scene::PageLines& lines, float waveX = 0.0f,
+std::vector<GlyphQuad> Layout(const TextPagesState& state, const scene::PageLines& lines, float waveX = 0.0f,
                               float waveY = 0.0f) {
     std::array<GlyphQuad, scene::kMaxPageGlyphs> out;
     const int n = scene::LayoutTextPage(state, lines, waveX, waveY, out);
     return {out.begin(), out.begin() + n};
 }
 
-TextPageState OpenPage() {
-    TextPageState s;
+TextPagesState OpenPage() {
+    TextPagesState s;
     s.pageLastLine = 13;
     s.lineSpread.fill(20.0f);
     return s;
 }
 
 TEST(TextPages, AFullPageStandsAfter293Steps) {
-    TextPageState s;
+    TextPagesState s;
     for (int i = 0; i < 292; ++i) scene::TextStep(s, 0.0, 1.0f / 60.0f);
     EXPECT_EQ(s.pageLastLine, 13);
     EXPECT_EQ(s.lineSpread[13], 19.0f);
@@ -43,12 +43,13 @@ TEST(TextPages, AFullPageStandsAfter293Steps) {
 // Frames exactly one step apart (1/64 s, so the clock sums are exact).
 TEST(TextPages, FoldsInTheLast20StepsAndChangesPageAt12Seconds) {
     const float si = 1.0f / 64.0f;
-    TextPageState s;
+    TextPagesState s;
+    scene::StepClock clock;
     double pageClock = 0.0;
     std::vector<float> pitch;
     for (int k = 1; k <= 767; ++k) {
         pageClock = k / 64.0;
-        scene::UpdateTextPages(s, pageClock, si, 2);
+        scene::UpdateTextPages(s, clock, pageClock, si, 2);
         if (k == 747) {
             EXPECT_EQ(s.pageLastLine, 13);
             for (float spread : s.lineSpread) EXPECT_EQ(spread, 20.0f);
@@ -61,23 +62,24 @@ TEST(TextPages, FoldsInTheLast20StepsAndChangesPageAt12Seconds) {
     EXPECT_EQ(s.pageIndex, 0);
 
     pageClock = 768 / 64.0;
-    scene::UpdateTextPages(s, pageClock, si, 2);
+    scene::UpdateTextPages(s, clock, pageClock, si, 2);
     EXPECT_EQ(s.pageIndex, 1);
     EXPECT_EQ(pageClock, 0.0);
     EXPECT_EQ(s.pageLastLine, 0);
     EXPECT_EQ(s.linePitch, 20.0f);
-    EXPECT_EQ(s.textStepLast, 0.0);
+    EXPECT_EQ(clock.last, 0.0);
 }
 
 TEST(TextPages, PagesCycleAndASinglePageComesBackUnfoldingAnew) {
     for (int pages : {3, 1}) {
-        TextPageState s;
+        TextPagesState s;
+        scene::StepClock clock;
         std::vector<int> shown;
         for (int change = 0; change < 4; ++change) {
             double pageClock = 0.0;
             for (int k = 1; k <= 12 * 60; ++k) {
                 pageClock = k / 60.0 + 1e-9;
-                scene::UpdateTextPages(s, pageClock, 1.0f / 60.0f, pages);
+                scene::UpdateTextPages(s, clock, pageClock, 1.0f / 60.0f, pages);
             }
             shown.push_back(s.pageIndex);
             EXPECT_EQ(s.pageLastLine, 0);
@@ -89,14 +91,15 @@ TEST(TextPages, PagesCycleAndASinglePageComesBackUnfoldingAnew) {
 TEST(TextPages, ASlowDisplayLeavesFoldingUnfinishedAndTheNextPageOpensFromThere) {
     // 20 frames per second against a 60 Hz step: the last 20 steps' time
     // (1/3 s) holds only 6 or 7 frames.
-    TextPageState s;
+    TextPagesState s;
+    scene::StepClock clock;
     double pageClock = 0.0;
     const float si = 1.0f / 60.0f;
     int frames = 0;
     while (pageClock < 12.0 || frames == 0) {
         pageClock = ++frames * 0.05 + 1e-9;
         const double before = pageClock;
-        scene::UpdateTextPages(s, pageClock, si, 2);
+        scene::UpdateTextPages(s, clock, pageClock, si, 2);
         if (pageClock == 0.0 && before >= 12.0) break;
     }
     EXPECT_EQ(s.pageIndex, 1);
@@ -105,7 +108,7 @@ TEST(TextPages, ASlowDisplayLeavesFoldingUnfinishedAndTheNextPageOpensFromThere)
     EXPECT_GT(left, 0.0f);
     EXPECT_LT(left, 20.0f);
     pageClock = 0.05;
-    scene::UpdateTextPages(s, pageClock, si, 2);
+    scene::UpdateTextPages(s, clock, pageClock, si, 2);
     EXPECT_EQ(s.lineSpread[0], left + 1.0f);
 }
 
@@ -173,7 +176,7 @@ TEST(TextPages, EmptyAndBlankLinesKeepTheirPlaceShortOddLinesReadAsPadded) {
 }
 
 TEST(TextPages, LinesCollapseOnTheirEdgeWhileClosed) {
-    TextPageState s;
+    TextPagesState s;
     s.pageLastLine = 1;
     scene::PageLines lines{};
     lines[0] = "ABC";
