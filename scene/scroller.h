@@ -1,27 +1,50 @@
 #pragma once
-// The scroller: one line of 8 x 8 text running right to left along the
-// bottom edge, over everything, in start-up and main mode.
-//
-// STAND-IN: the state has its fields, the draw and the step do nothing yet.
+// Scroller: one line of 8-pixel text running right to left along the bottom
+// edge, one pixel per scroll step, from texFont (64 glyphs of 8 x 8 for the
+// codes 32 to 95). Window pixels with y up; the line sits at y 1 to 9. The
+// layout and the step are pure; only DrawScroller touches GL.
+
+#include <array>
+#include <span>
+#include <string_view>
 
 namespace scene {
 
 struct SceneState;
 
+inline constexpr int kScrollCells = 82;   // 8-pixel cells, 656 pixels: wider than the window
+
 struct ScrollerState {
-    int scrollChar = 0;   // index in the scroll text of the leftmost cell's character
-    int scrollPixel = 0;  // pixels moved left within that character, 0..7
+    int scrollChar = 0;    // index in the text of the character in the leftmost cell
+    int scrollPixel = 0;   // pixels the line has moved left within that character, 0..7
 };
 
-// Draws the 82 cells of the line.
-// Expects: window pixels (gluOrtho2D(0, 640, 0, 480), y up, identity
-// modelview), texturing on, depth test off; blending as the mode left it
-// (off in start-up mode, GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA in main mode).
-// Leaves: that state; colour and bound texture changed ((1, 1, 1, 0.3),
-// texFont).
-void DrawScroller(const SceneState& state);
+// One glyph cell: texture s from u0 to u1 (t from -1 to 0) onto window pixels
+// x to x + 8, y 1 to 9.
+struct ScrollCell {
+    int x;         // window pixels, left edge
+    float u0;      // texture s of the left edge, -1..0 (repeat wrap)
+    float u1;      // u0 + 1/64
+};
 
-// One pixel further left (when the scroll step clock fires). No GL.
+// Lays out the 82 cells into out and returns how many hold a glyph. A
+// character of code 32 or less as a signed byte (the space, controls, bytes
+// 128 to 255) leaves its cell empty; one above 95 wraps to the glyph 64
+// codes lower. An empty text gives no cells.
+int LayoutScroller(const ScrollerState& state, std::string_view text, std::span<ScrollCell, kScrollCells> out);
+
+// One pixel to the left; after 8 pixels the next character, after the last
+// character the first again.
+void ScrollStep(ScrollerState& state, std::string_view text);
+
+// Draws the line of ScrollText at 30 percent alpha. Expects window-pixel
+// coordinates, depth test off, texturing on; leaves texFont bound and the
+// colour (1, 1, 1, 0.3).
+void DrawScroller(const ScrollerState& state);
+
+// The scene's calls, on its state: the draw, and the step when the scroll
+// step clock fires (no GL).
+void DrawScroller(const SceneState& state);
 void ScrollerStep(SceneState& state);
 
 }  // namespace scene

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "data/glyph2_table.h"
 #include "gfx/image_textures.h"
 
 namespace {
@@ -25,31 +26,10 @@ struct Glyph {
     double du;  // width in texture units
 };
 
-double WidthOf(char ch) {
-    switch (ch) {
-        case '%': return 0.0224595;
-        case 'M':
-        case 'W': return 0.021483;
-        case '@': return 0.0166005;
-        case '_': return 0.0185535;
-        default: return 0.015624;
-    }
-}
-
+// The rows the text pages draw with, as the font generator read them.
 std::vector<Glyph> GlyphTable() {
-    const std::vector<std::pair<char, int>> digits = {
-        {'0', 0},   {'1', 20},  {'2', 37},  {'3', 58},  {'4', 80},  {'5', 101}, {'6', 122}, {'7', 144},
-        {'8', 165}, {'9', 187}, {'!', 204}, {'@', 223}, {'#', 243}, {'$', 262}, {'%', 285}, {'^', 311},
-        {'&', 330}, {'*', 352}, {'(', 369}, {')', 385}, {'-', 398}, {'+', 411}, {'_', 427}, {'[', 447},
-        {']', 464}, {'"', 478}, {'|', 489}, {'.', 512}, {'\'', 532}, {',', 553}};
-    const std::vector<std::pair<char, int>> letters = {
-        {'A', 0},   {'B', 21},  {'C', 43},  {'D', 64},  {'E', 86},  {'F', 107}, {'G', 128},
-        {'H', 150}, {'I', 168}, {'J', 186}, {'L', 206}, {'K', 225}, {'M', 248}, {'N', 275},
-        {'O', 297}, {'P', 318}, {'Q', 339}, {'R', 361}, {'S', 382}, {'T', 403}, {'U', 422},
-        {'V', 442}, {'W', 465}, {'X', 493}, {'Y', 515}, {'Z', 536}};
     std::vector<Glyph> table;
-    for (auto [ch, col] : digits) table.push_back({ch, col, 0.42, WidthOf(ch)});
-    for (auto [ch, col] : letters) table.push_back({ch, col, 0.715, WidthOf(ch)});
+    for (const data::Glyph2Row& row : data::glyph2Rows) table.push_back({row.ch, row.column, row.v, row.du});
     return table;
 }
 
@@ -177,7 +157,8 @@ TEST_F(PageFont, FallbackRectangleShowsTheWholeA) {
     // sits in the same columns. It holds every texel of the 'A' and nothing
     // else, so characters outside the set read as an 'A', never as a torn
     // mix of 'A' and '0'.
-    const TexelRect fallback = Touched(0.0, 0.015624, 0.7, 0.7 + kDv);
+    const data::Glyph2Row& f = data::glyph2Fallback;
+    const TexelRect fallback = Touched(f.column / 1024.0, f.column / 1024.0 + f.du, f.v, f.v + kDv);
     const TexelRect a = RectOf(GlyphTable()[30]);
     ASSERT_EQ(GlyphTable()[30].ch, 'A');
     int inA = 0;

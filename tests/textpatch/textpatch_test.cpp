@@ -1,0 +1,117 @@
+// The patch tool's reading of executables and text files, on bytes made here.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tools/textpatch/textpatch.h"
+
+namespace {
+
+using textpatch::BlockPlace;
+using textpatch::Page;
+
+void Put(std::vector<std::uint8_t>& file, std::size_t at, std::string_view text) {
+    if (file.size() < at + text.size() + 1) file.resize(at + text.size() + 1);
+    std::copy(text.begin(), text.end(), file.begin() + static_cast<long>(at));
+    file[at + text.size()] = 0;
+}
+
+// Some bytes, a header marker at 105 and a line area at 700.
+std::vector<std::uint8_t> FakeExe() {
+    std::vector<std::uint8_t> file(700 + 20 + 4480 + 64, 0xCC);
+    Put(file, 105, "!QUANDRIX!");
+    Put(file, 700, "--TEXT START HERE--");
+    return file;
+}
+
+std::string Locate(const std::vector<std::uint8_t>& file, BlockPlace* place = nullptr) {
+    BlockPlace p;
+    std::string error;
+    const bool ok = textpatch::LocateBlock(file, p, error);
+    if (place) *place = p;
+    return ok ? "" : error;
+}
+
+TEST(TextPatchLocate, FindsCountAndSlotsAndNamesEveryProblem) {
+    BlockPlace place;
+    EXPECT_EQ(Locate(FakeExe(), &place), "");
+    EXPECT_EQ(place.countAt, 104u);
+    EXPECT_EQ(place.slotsAt, 720u);
+
+    auto missing = FakeExe();
+    missing[110] = 'x';
+    EXPECT_NE(Locate(missing).find("\"!QUANDRIX!\" not found"), std::string::npos);
+
+    auto twice = FakeExe();
+    Put(twice, 5000, "--TEXT START HERE--");
+    EXPECT_NE(Locate(twice).find("\"--TEXT START HERE--\" found 2 times (at byte offsets 700 5000)"), std::string::npos);
+
+    auto first = FakeExe();
+    Put(first, 0, "!QUANDRIX!");
+    first[105] = 0;
+    EXPECT_NE(Locate(first).find("no page-count byte"), std::string::npos);
+
+    auto cut = FakeExe();
+    cut.resize(720 + 4479);
+    EXPECT_NE(Locate(cut).find("cut off"), std::string::npos);
+}
+
+std::string Parse(std::string_view text, std::vector<Page>& pages) {
+    std::string error;
+    return textpatch::ParsePages(text, "t.txt", pages, error) ? "" : error;
+}
+
+TEST(TextPatchParse, PagesLinesCommentsAndPadding) {
+    std::vector<Page> pages;
+    ASSERT_EQ(Parse("; a comment\n\n\nhello, world\n \r\nx   \n\n\n; page 2\nsecond page\n", pages), "");
+    ASSERT_EQ(pages.size(), 2u);
+    EXPECT_EQ(pages[0][0], "HELLO, WORLD                   ");
+    EXPECT_EQ(pages[0][1], std::string(31, ' '));
+    EXPECT_EQ(pages[0][2], "X" + std::string(30, ' '));
+    EXPECT_EQ(pages[0][13], std::string(31, ' '));
+    EXPECT_EQ(pages[1][0], "SECOND PAGE                    ");
+    // Spaces past the 31st character never draw and do not count.
+    ASSERT_EQ(Parse(std::string(31, 'A') + "      \n", pages), "");
+    EXPECT_EQ(pages[0][0], std::string(31, 'A'));
+    ASSERT_EQ(Parse("", pages), "");
+    EXPECT_TRUE(pages.empty());
+}
+
+TEST(TextPatchParse, RefusalsSayWhere) {
+    std::vector<Page> pages;
+    EXPECT_EQ(Parse("OK\nTAB\there\n", pages), "t.txt:2:4: character byte 0x09 has no glyph in the page font");
+    EXPECT_EQ(Parse("a/b\n", pages), "t.txt:1:2: character '/' has no glyph in the page font");
+    EXPECT_EQ(Parse("caf\xc3\xa9\n", pages), "t.txt:1:4: character byte 0xC3 has no glyph in the page font");
+    EXPECT_EQ(Parse("\n" + std::string(32, 'B') + "\n", pages), "t.txt:2: line is 32 characters long: a page line holds 31");
+    std::string fifteen;
+    for (int i = 0; i < 15; ++i) fifteen += "L\n";
+    EXPECT_NE(Parse(fifteen, pages).find("t.txt:15: a fifteenth line on page 1"), std::string::npos);
+    std::string eleven;
+    for (int i = 0; i < 11; ++i) eleven += "P\n\n";
+    EXPECT_NE(Parse(eleven, pages).find("t.txt:21: an eleventh page"), std::string::npos);
+}
+
+TEST(TextPatchApply, ShowReadsBackWhatSetWrote) {
+    auto file = FakeExe();
+    BlockPlace place;
+    ASSERT_EQ(Locate(file, &place), "");
+    Page blank;
+    blank.fill(std::string(31, ' '));
+    textpatch::ApplyPages(file, place, std::vector<Page>(10, blank), std::nullopt);
+    std::vector<Page> pages;
+    ASSERT_EQ(Parse("one\n\ntwo\n", pages), "");
+    textpatch::ApplyPages(file, place, pages, 2);
+    const std::string shown = textpatch::ShowBlock(file, place);
+    EXPECT_EQ(shown.substr(0, 30), "; page count 2\n; page 1\nONE\n \n");
+    std::vector<Page> again;
+    ASSERT_EQ(Parse(shown, again), "");
+    ASSERT_EQ(again.size(), 10u);
+    EXPECT_EQ(again[0], pages[0]);
+    EXPECT_EQ(again[1], pages[1]);
+    EXPECT_EQ(again[9], blank);
+    file[place.countAt] = 0xF0;
+    EXPECT_EQ(textpatch::ShowBlock(file, place).substr(0, 38), "; page count -16 (the intro shows 1)\n;");
+}
+
+}  // namespace

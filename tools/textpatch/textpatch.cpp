@@ -1,0 +1,335 @@
+#include "tools/textpatch/textpatch.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "data/glyph2_table.h"
+
+namespace textpatch {
+namespace {
+
+using data::kTextLineChars;
+using data::kTextLinesPerPage;
+using data::kTextPages;
+using data::kTextSlotBytes;
+using data::kTextSlots;
+
+// The markers as the block stores them, NUL included. They are spelled here
+// and in the block's definition only.
+constexpr std::string_view kHeaderMarker{"!QUANDRIX!", data::kHeaderMarkerBytes};
+constexpr std::string_view kLineMarker{"--TEXT START HERE--", data::kLineMarkerBytes};
+
+std::vector<std::size_t> FindAll(std::span<const std::uint8_t> file, std::string_view marker) {
+    std::vector<std::size_t> at;
+    auto it = file.begin();
+    while ((it = std::search(it, file.end(), marker.begin(), marker.end())) != file.end()) {
+        at.push_back(static_cast<std::size_t>(it - file.begin()));
+        ++it;
+    }
+    return at;
+}
+
+std::string Printable(std::string_view marker) { return std::string(marker.substr(0, marker.size() - 1)); }
+
+bool FindOnce(std::span<const std::uint8_t> file, std::string_view marker, std::size_t& at, std::string& error) {
+    const auto found = FindAll(file, marker);
+    if (found.empty()) {
+        error = "marker \"" + Printable(marker) + "\" not found: not a Quandrix executable, or its text block is damaged";
+        return false;
+    }
+    if (found.size() > 1) {
+        error = "marker \"" + Printable(marker) + "\" found " + std::to_string(found.size()) +
+                " times (at byte offsets";
+        for (std::size_t f : found) error += " " + std::to_string(f);
+        error += "): cannot tell which one is the text block";
+        return false;
+    }
+    at = found[0];
+    return true;
+}
+
+bool HasGlyph(char c) {
+    return c == ' ' || std::any_of(std::begin(data::glyph2Rows), std::end(data::glyph2Rows),
+                                   [c](const data::Glyph2Row& r) { return r.ch == c; });
+}
+
+std::string Blank() { return std::string(static_cast<std::size_t>(kTextLineChars), ' '); }
+
+std::string Where(std::string_view name, int line) { return std::string(name) + ":" + std::to_string(line) + ": "; }
+
+bool ReadFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = path + ": cannot open: " + std::strerror(errno);
+        return false;
+    }
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (in.bad()) {
+        error = path + ": read failed";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool LocateBlock(std::span<const std::uint8_t> file, BlockPlace& place, std::string& error) {
+    std::size_t header = 0, lines = 0;
+    if (!FindOnce(file, kHeaderMarker, header, error) || !FindOnce(file, kLineMarker, lines, error)) return false;
+    if (header == 0) {
+        error = "marker \"!QUANDRIX!\" starts the file: there is no page-count byte before it";
+        return false;
+    }
+    const std::size_t slots = lines + kLineMarker.size();
+    if (file.size() - slots < static_cast<std::size_t>(kTextSlots * kTextSlotBytes)) {
+        error = "the line area after \"--TEXT START HERE--\" is cut off by the end of the file";
+        return false;
+    }
+    place.countAt = header - 1;
+    place.slotsAt = slots;
+    return true;
+}
+
+bool ParsePages(std::string_view text, std::string_view name, std::vector<Page>& pages, std::string& error) {
+    pages.clear();
+    bool inPage = false;
+    int given = 0;
+    int number = 0;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        std::string line(text.substr(start, end - start));
+        start = end + 1;
+        ++number;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty() && line[0] == ';') continue;
+        if (line.empty()) {
+            inPage = false;
+            continue;
+        }
+        if (!inPage) {
+            if (pages.size() == static_cast<std::size_t>(kTextPages)) {
+                error = Where(name, number) + "an eleventh page: the block holds 10 pages";
+                return false;
+            }
+            pages.emplace_back();
+            pages.back().fill(Blank());
+            inPage = true;
+            given = 0;
+        }
+        if (given == kTextLinesPerPage) {
+            error = Where(name, number) + "a fifteenth line on page " + std::to_string(pages.size()) +
+                    ": a page holds 14 lines (end the page with an empty line)";
+            return false;
+        }
+        for (std::size_t i = 0; i < line.size(); ++i) {
+            char& c = line[i];
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+            if (!HasGlyph(c)) {
+                const auto byte = static_cast<unsigned char>(c);
+                char shown[32];
+                if (byte >= 0x21 && byte < 0x7f) {
+                    std::snprintf(shown, sizeof shown, "'%c'", c);
+                } else {
+                    std::snprintf(shown, sizeof shown, "byte 0x%02X", byte);
+                }
+                error = std::string(name) + ":" + std::to_string(number) + ":" + std::to_string(i + 1) +
+                        ": character " + shown + " has no glyph in the page font";
+                return false;
+            }
+        }
+        const std::size_t used = line.find_last_not_of(' ') + 1;  // 0 for a blank line
+        if (used > static_cast<std::size_t>(kTextLineChars)) {
+            error = Where(name, number) + "line is " + std::to_string(used) +
+                    " characters long: a page line holds 31";
+            return false;
+        }
+        line.resize(static_cast<std::size_t>(kTextLineChars), ' ');
+        pages.back()[static_cast<std::size_t>(given++)] = line;
+    }
+    return true;
+}
+
+std::string ShowBlock(std::span<const std::uint8_t> file, const BlockPlace& place) {
+    const int stored = static_cast<signed char>(file[place.countAt]);
+    const int shown = stored < 1 ? 1 : stored > kTextPages ? kTextPages : stored;
+    std::string out = "; page count " + std::to_string(stored);
+    if (shown != stored) out += " (the intro shows " + std::to_string(shown) + ")";
+    out += "\n";
+    for (int page = 0; page < kTextPages; ++page) {
+        if (page > 0) out += "\n";
+        out += "; page " + std::to_string(page + 1) + (page < shown ? "" : " (not shown)") + "\n";
+        for (int line = 0; line < kTextLinesPerPage; ++line) {
+            const std::size_t slot = place.slotsAt + static_cast<std::size_t>((page * kTextLinesPerPage + line) * kTextSlotBytes);
+            std::string text;
+            for (int i = 0; i < kTextLineChars && file[slot + static_cast<std::size_t>(i)] != 0; ++i) {
+                const auto c = static_cast<char>(file[slot + static_cast<std::size_t>(i)]);
+                text += (c >= 0x20 && c < 0x7f) ? c : '?';
+            }
+            // Trailing spaces never draw; a line with nothing to draw is
+            // written as one space, so that it stays a page line.
+            const std::size_t used = text.find_last_not_of(' ');
+            text = used == std::string::npos ? " " : text.substr(0, used + 1);
+            out += text + "\n";
+        }
+    }
+    return out;
+}
+
+void ApplyPages(std::vector<std::uint8_t>& file, const BlockPlace& place, const std::vector<Page>& pages,
+                std::optional<int> pageCount) {
+    if (pageCount) file[place.countAt] = static_cast<std::uint8_t>(static_cast<std::int8_t>(*pageCount));
+    for (std::size_t page = 0; page < pages.size(); ++page) {
+        for (std::size_t line = 0; line < static_cast<std::size_t>(kTextLinesPerPage); ++line) {
+            const std::size_t slot = place.slotsAt + (page * kTextLinesPerPage + line) * kTextSlotBytes;
+            const std::string& text = pages[page][line];
+            std::copy(text.begin(), text.end(), file.begin() + static_cast<std::ptrdiff_t>(slot));
+            file[slot + kTextLineChars] = 0;
+        }
+    }
+}
+
+bool ReplaceFile(const std::string& path, std::span<const std::uint8_t> bytes, std::string& error) {
+    char resolved[PATH_MAX];
+    if (!realpath(path.c_str(), resolved)) {
+        error = path + ": " + std::strerror(errno);
+        return false;
+    }
+    const std::string target = resolved;
+    struct stat st {};
+    if (stat(target.c_str(), &st) != 0) {
+        error = target + ": " + std::strerror(errno);
+        return false;
+    }
+    const std::size_t slash = target.rfind('/');
+    std::string temp = target.substr(0, slash + 1) + "." + target.substr(slash + 1) + ".textpatch-XXXXXX";
+    const int fd = mkstemp(temp.data());
+    if (fd < 0) {
+        error = "cannot create a temporary file next to " + target + ": " + std::strerror(errno);
+        return false;
+    }
+    auto fail = [&](const std::string& what) {
+        error = what + ": " + std::strerror(errno) + "; " + path + " is unchanged";
+        close(fd);
+        unlink(temp.c_str());
+        return false;
+    };
+    if (fchmod(fd, st.st_mode & 07777) != 0) return fail("cannot set the mode of " + temp);
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n == 0) errno = ENOSPC;
+            return fail("cannot write " + temp);
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    if (fsync(fd) != 0) return fail("cannot flush " + temp);
+    if (close(fd) != 0) {
+        error = std::string("cannot close ") + temp + ": " + std::strerror(errno) + "; " + path + " is unchanged";
+        unlink(temp.c_str());
+        return false;
+    }
+    if (rename(temp.c_str(), target.c_str()) != 0) {
+        error = "cannot rename " + temp + " over " + target + ": " + std::strerror(errno) + "; " + path + " is unchanged";
+        unlink(temp.c_str());
+        return false;
+    }
+    // The rename itself reaches the disk with the folder.
+    const int dir = open(target.substr(0, slash + 1).c_str(), O_RDONLY | O_DIRECTORY);
+    if (dir >= 0) {
+        fsync(dir);
+        close(dir);
+    }
+    return true;
+}
+
+int Main(std::span<const std::string_view> args, std::string& out, std::string& err) {
+    const std::string usage =
+        "usage: quandrix-textpatch show EXE\n"
+        "       quandrix-textpatch set EXE FILE [--pages N]\n";
+    if (args.size() == 2 && args[0] == "show") {
+        const std::string exe(args[1]);
+        std::vector<std::uint8_t> file;
+        BlockPlace place;
+        std::string error;
+        if (!ReadFile(exe, file, error)) {
+            err = "quandrix-textpatch: " + error + "\n";
+            return 1;
+        }
+        if (!LocateBlock(file, place, error)) {
+            err = "quandrix-textpatch: " + exe + ": " + error + "\n";
+            return 2;
+        }
+        out = ShowBlock(file, place);
+        return 0;
+    }
+    if (!args.empty() && args[0] == "set" && (args.size() == 3 || args.size() == 5)) {
+        std::optional<int> count;
+        if (args.size() == 5) {
+            if (args[3] != "--pages") {
+                err = usage;
+                return 2;
+            }
+            const std::string n(args[4]);
+            char* end = nullptr;
+            errno = 0;
+            const long value = std::strtol(n.c_str(), &end, 10);
+            if (n.empty() || *end != '\0' || errno != 0 || value < 1 || value > kTextPages) {
+                err = "quandrix-textpatch: --pages " + n + ": the page count must be a number from 1 to 10\n";
+                return 2;
+            }
+            count = static_cast<int>(value);
+        }
+        const std::string exe(args[1]), textPath(args[2]);
+        std::vector<std::uint8_t> file, text;
+        std::string error;
+        if (!ReadFile(exe, file, error) || !ReadFile(textPath, text, error)) {
+            err = "quandrix-textpatch: " + error + "\n";
+            return 1;
+        }
+        BlockPlace place;
+        if (!LocateBlock(file, place, error)) {
+            err = "quandrix-textpatch: " + exe + ": " + error + "\n";
+            return 2;
+        }
+        std::vector<Page> pages;
+        if (!ParsePages(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()), textPath, pages,
+                        error)) {
+            err = "quandrix-textpatch: " + error + "\n";
+            return 2;
+        }
+        if (pages.empty() && !count) {
+            err = "quandrix-textpatch: " + textPath + ": no page in the file, and no --pages: nothing to write\n";
+            return 2;
+        }
+        ApplyPages(file, place, pages, count);
+        if (!ReplaceFile(exe, file, error)) {
+            err = "quandrix-textpatch: " + error + "\n";
+            return 1;
+        }
+        const int shown = static_cast<signed char>(file[place.countAt]);
+        out = exe + ": wrote " + std::to_string(pages.size()) + " page" + (pages.size() == 1 ? "" : "s") +
+              "; page count " + std::to_string(shown) + "\n";
+        if (static_cast<int>(pages.size()) > shown) {
+            out += "note: the intro shows " + std::to_string(shown) + " page" + (shown == 1 ? "" : "s") +
+                   "; give --pages " + std::to_string(pages.size()) + " to show all that were written\n";
+        }
+        return 0;
+    }
+    err = usage;
+    return 2;
+}
+
+}  // namespace textpatch
