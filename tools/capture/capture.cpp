@@ -148,6 +148,9 @@ int RunCapture(const Options& options, std::FILE* err) {
         std::fprintf(err, "quandrix-capture: the intro could not start (no OpenGL context?)\n");
         return kExitFailed;
     }
+    // The display turns leave signals into a close request for the intro's
+    // fade; a capture ends at Ctrl+C instead, so it takes them back.
+    platform::CatchInterrupt();
     int width = 0;
     int height = 0;
     platform::GetClientSize(&width, &height);
