@@ -41,8 +41,7 @@ std::uint64_t FramesForSeconds(double seconds);
 // "PATH: REASON" to err. Free the result with music::FreeModule.
 music::Module* LoadSongFile(const std::string& path, std::FILE* err);
 
-// Installs stream operations over the whole file at `path`, read into memory
-// (the intro's own song comes from memory too); false after printing
+// Installs the song file at `path` (tools/songfile/song_file.h); false after printing
 // "PATH: cannot open: ..." to err. RemoveFileStream empties the table and
 // frees the bytes.
 bool InstallFileStream(const std::string& path, std::FILE* err);
