@@ -192,7 +192,7 @@ void UpdateVoice(Channel& channel, const Sample& sample, const Module& module) {
 
     // 5. The frequency, never below 100 Hz, as a 32.32 step at 44,100 Hz.
     if (flags & UpdateFrequency) {
-        std::int64_t frequency = PeriodFrequency((module.flags & 1) != 0, channel.period, channel.periodDelta);
+        std::int64_t frequency = PeriodFrequency(UsesLinearFrequencies(module), channel.period, channel.periodDelta);
         if (frequency < kMinFrequency) frequency = kMinFrequency;
         SetVoiceStep(*voice, frequency);
     }
