@@ -21,8 +21,8 @@ constexpr float kCurrentGainScale = 65280.0f;         // 8.8 current gain: 255 x
 
 // Bit-exact interpolation: t = (fraction >> 1) x 2^-31 in single precision,
 // then s = s0 + t x (s1 - s0). The shift keeps the fraction in the signed
-// range the conversion has always used; both the scalar and the vector path
-// round exactly here.
+// 32-bit range, which SSE2 and AVX2 convert directly, so both the scalar and
+// the vector paths round exactly alike here.
 inline float Interpolate(const std::int16_t* data, std::int64_t position) {
     const std::int32_t index = static_cast<std::int32_t>(position >> 32);
     const auto fraction = static_cast<std::uint32_t>(position);
@@ -288,9 +288,9 @@ void MixVoice(Voice& voice, float* out, std::int32_t frames, std::int32_t rampLe
             segment = 0;
             reachesBoundary = true;
         } else {
-            // Computed in 64 bits for any distance (the classic mixer only
-            // looked 2^24 values ahead, so an absurd step could carry a voice
-            // past the end of a longer sample within one segment). The
+            // Computed in 64 bits for any distance (a narrower look-ahead
+            // would let an absurd step carry a voice past the end of a
+            // longer sample within one segment). The
             // division is needed only when the boundary lies within reach:
             // step x segment < 2^58, so the product cannot overflow.
             if (distance <= step * segment) {
