@@ -151,8 +151,9 @@ platform::LRESULT WindowProc(std::uint32_t message, platform::WPARAM wParam, pla
         windowActive = platform::HighWord(wParam) == 0;
         return 0;
     case platform::WM_SYSCOMMAND:
-        // The whole wParam is compared, as designed: the low four bits are
-        // not masked off.
+        // The whole wParam is compared, the low four bits included: only the
+        // two exact commands are swallowed, so that any other system command
+        // keeps its default handling.
         if (wParam == platform::SC_SCREENSAVE || wParam == platform::SC_MONITORPOWER) return 0;
         break;
     case platform::WM_CLOSE:

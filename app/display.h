@@ -1,6 +1,7 @@
 #pragma once
 // The window, the display mode and the input state of the intro: creation
-// and destruction in the designed order with the designed messages, the
+// and destruction step by step, each failure with its own message (so that a
+// user can tell which step failed, on every platform alike), the
 // projection that follows the window size, the starting OpenGL state and the
 // window procedure. Main thread only.
 

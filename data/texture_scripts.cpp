@@ -65,12 +65,4 @@ const std::array<std::uint8_t, 82> greyWaveScript = {
     0x13, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,  // Grey L0
 };
 
-const std::array<BuiltInScript, 5> builtInScripts = {{
-    {"texGenUnusedGreen", greenWaveScript},
-    {"texGenSpotsRGB", threeSpotScript},
-    {"texGenFire", fireScript},
-    {"texGenSpot", spotScript},
-    {"texGenWarpGrey", greyWaveScript},
-}};
-
 }  // namespace data

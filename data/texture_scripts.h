@@ -1,10 +1,10 @@
 #pragma once
 // The intro's five texture scripts (run by texgen::RunScript; the images are
-// described in gfx/generated_textures.h).
+// described in gfx/generated_textures.h, their slots and run order in
+// gfx/texture_slots.h).
 
 #include <array>
 #include <cstdint>
-#include <span>
 
 namespace data {
 
@@ -13,13 +13,5 @@ extern const std::array<std::uint8_t, 55> threeSpotScript;   // red, green, blue
 extern const std::array<std::uint8_t, 145> fireScript;       // cloudy noise in a fire ramp
 extern const std::array<std::uint8_t, 28> spotScript;        // grey radial gradient
 extern const std::array<std::uint8_t, 82> greyWaveScript;    // sine-bent grey bands
-
-struct BuiltInScript {
-    const char* slot;                     // texture slot name, e.g. "texGenFire"
-    std::span<const std::uint8_t> bytes;  // the whole script, count byte first
-};
-
-// In the order start-up runs them.
-extern const std::array<BuiltInScript, 5> builtInScripts;
 
 }  // namespace data

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "data/texture_scripts.h"
 #include "gfx/gl.h"
+#include "gfx/texture_slots.h"
 
 namespace gfx {
 
@@ -23,13 +23,9 @@ TextureSlot RunScript(texgen::TextureLayers& layers, std::span<const std::uint8_
 void BuildGeneratedTextures() {
     const std::unique_ptr<texgen::TextureLayers> layers = texgen::CreateTextureLayers();
     if (!layers) return;
-    // The run order of data::builtInScripts, each handle stored at once.
-    // (Qualified: texgen::RunScript is found by argument lookup as well.)
-    textures.texGenUnusedGreen = gfx::RunScript(*layers, data::greenWaveScript);
-    textures.texGenSpotsRGB = gfx::RunScript(*layers, data::threeSpotScript);
-    textures.texGenFire = gfx::RunScript(*layers, data::fireScript);
-    textures.texGenSpot = gfx::RunScript(*layers, data::spotScript);
-    textures.texGenWarpGrey = gfx::RunScript(*layers, data::greyWaveScript);
+    // In run order, each handle stored at once. (Qualified: texgen::RunScript
+    // is found by argument lookup as well.)
+    for (const TextureSlotInfo& slot : generatedSlots) slot.field(textures) = gfx::RunScript(*layers, slot.script);
 }
 
 }  // namespace gfx

@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "gfx/alpha_rules.h"
+#include "gfx/texture_slots.h"
 #include "gfx/texture_table.h"
 #include "platform/picture.h"
 
@@ -19,34 +20,6 @@ namespace gfx {
 
 // The resource type of every image.
 inline constexpr std::string_view imageResourceType = "MYBITMAP";
-
-enum class ImageId {
-    Logo,
-    Credits,
-    Font,
-    Font2,
-    Rock,
-    Caustics0,
-    Caustics1,
-    Caustics2,
-    Caustics3,
-};
-
-struct ImageSlotInfo {
-    ImageId id;                // which slot of the texture table (SlotOf)
-    const char* resourceName;  // resource of type MYBITMAP, e.g. "IDB_LOGO"
-    const char* slotName;      // the texture table's name, e.g. "texLogo"
-    AlphaRule rule;            // how the texels get their alpha
-    int width;                 // pixels, the size the shipped resource yields
-    int height;                // pixels
-};
-
-// The image slots in load order: IDB_LOGO, IDB_CREDITS, IDB_FONT, IDB_FONT2,
-// IDB_ROCK, then IDB_CAUST0 to IDB_CAUST3.
-extern const std::array<ImageSlotInfo, 9> imageSlots;
-
-// The slot of the texture table that holds the image.
-TextureSlot& SlotOf(TextureTable& table, ImageId id);
 
 // A copy of a resource's bytes, owned by the block.
 struct MemoryBlock {
@@ -73,9 +46,9 @@ TextureImage MakeWhiteImage();
 // The decoded picture through the alpha rule, wrapped as GL_RGBA8 / GL_RGBA.
 TextureImage MakeTextureImage(const platform::DecodedPicture& picture, AlphaRule rule);
 
-// Copy, decode and convert the slot's resource: its texture image exactly
+// Copy, decode and convert the image slot's resource: its texture image exactly
 // as LoadTextures uploads it, or nothing when the resource is missing or
 // undecodable.
-std::optional<TextureImage> MakeImageTexture(const ImageSlotInfo& slot, int maxTextureSize);
+std::optional<TextureImage> MakeImageTexture(const TextureSlotInfo& slot, int maxTextureSize);
 
 }  // namespace gfx

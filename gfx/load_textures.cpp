@@ -2,6 +2,7 @@
 #include "gfx/gl.h"
 #include "gfx/image_textures.h"
 #include "gfx/point_sprites.h"
+#include "gfx/texture_slots.h"
 #include "gfx/texture_table.h"
 
 namespace gfx {
@@ -10,7 +11,7 @@ namespace {
 
 // One image resource into its slot; false when it yields no picture (the
 // slot then stays empty).
-bool LoadImage(const ImageSlotInfo& slot) {
+bool LoadImage(const TextureSlotInfo& slot) {
     std::size_t size = 0;
     std::optional<platform::DecodedPicture> picture;
     {
@@ -22,7 +23,7 @@ bool LoadImage(const ImageSlotInfo& slot) {
     if (!picture) return false;
     TextureImage image = MakeTextureImage(*picture, slot.rule);
     picture.reset();
-    SlotOf(textures, slot.id) = CreateTexture(std::move(image));
+    slot.field(textures) = CreateTexture(std::move(image));
     return true;
 }
 
@@ -32,19 +33,14 @@ bool LoadTextures() {
     bool result = true;
     ProbePointSpritesOnContext();
     BuildGeneratedTextures();  // its outcome does not affect the result
-    textures.texWhite = CreateTexture(MakeWhiteImage());
+    SlotOf(textures, SlotId::White) = CreateTexture(MakeWhiteImage());
 
-    // The five single images: a failure is remembered, the next one tried.
-    for (std::size_t i = 0; i < 5; ++i) {
-        if (!LoadImage(imageSlots[i])) result = false;
-    }
-    // The caustics frames stop at the first that fails: a partial animation
-    // is of no use, and the caller gives up on a false result anyway.
-    for (std::size_t i = 5; i < imageSlots.size(); ++i) {
-        if (!LoadImage(imageSlots[i])) {
-            result = false;
-            break;
-        }
+    for (const TextureSlotInfo& slot : imageSlots) {
+        if (LoadImage(slot)) continue;
+        result = false;
+        // A partial caustics animation is of no use, and the caller gives up
+        // on a false result anyway: the frames stop at the first failure.
+        if (slot.source == SlotSource::Animation) break;
     }
     return result;
 }

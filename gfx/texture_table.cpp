@@ -3,6 +3,7 @@
 #include <new>
 
 #include "gfx/gl.h"
+#include "gfx/texture_slots.h"
 
 namespace gfx {
 
@@ -25,17 +26,12 @@ TextureSlot CreateTexture(TextureImage image) {
 }
 
 void DeleteTextures() {
-    TextureSlot* const order[] = {
-        &textures.texGenSpotsRGB, &textures.texGenFire,     &textures.texGenSpot,     &textures.texGenUnusedGreen,
-        &textures.texGenWarpGrey, &textures.texLogo,        &textures.texFont2,       &textures.texFont,
-        &textures.texWhite,       &textures.texRock,        &textures.texCredits,     &textures.texCaustics[0],
-        &textures.texCaustics[1], &textures.texCaustics[2], &textures.texCaustics[3],
-    };
-    for (TextureSlot* slot : order) {
-        if (!*slot) continue;
-        const GLuint name = (*slot)->name;
+    for (SlotId id : deletionOrder) {
+        TextureSlot& slot = SlotOf(textures, id);
+        if (!slot) continue;
+        const GLuint name = slot->name;
         glDeleteTextures(1, &name);
-        slot->reset();
+        slot.reset();
     }
 }
 

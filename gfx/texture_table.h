@@ -1,5 +1,6 @@
 #pragma once
-// The texture table: every texture the intro binds lives in one slot here.
+// The texture table: every texture the intro binds lives in one slot here
+// (each slot is described in gfx/texture_slots.h).
 // Slots are filled once at start-up (LoadTextures) and emptied once at exit
 // (DeleteTextures); in between only the scene's frame copy rewrites the image
 // of texGenFire. Main thread only, with the OpenGL context current.
@@ -55,8 +56,8 @@ TextureSlot CreateTexture(TextureImage image);
 // Fills the table; true when every image resource became a texture.
 bool LoadTextures();
 
-// Deletes every texture of the table and empties its slot, in the fixed
-// order; empty slots are skipped.
+// Deletes every texture of the table and empties its slot, in deletionOrder
+// (gfx/texture_slots.h); empty slots are skipped.
 void DeleteTextures();
 
 // Binds the slot's texture to GL_TEXTURE_2D; an empty slot binds texture 0.

@@ -9,8 +9,9 @@ namespace music {
 
 std::array<Channel, kMaxChannels> channelTable{};
 
-// Bit-exact: integer 16.16 arithmetic throughout, as the XM envelope has
-// always been stepped; the slope is truncated toward zero.
+// Bit-exact: integer 16.16 arithmetic throughout, so that an envelope lands
+// on its points exactly and every platform steps it alike; the slope is
+// truncated toward zero.
 void StepEnvelope(Channel& channel, EnvelopeState& envelope, const EnvelopePoint* points, std::int32_t pointCount,
                   std::int32_t sustainPoint, std::int32_t loopStartPoint, std::int32_t loopEndPoint,
                   std::uint8_t envelopeType, std::uint8_t updateFlag) {
@@ -192,7 +193,7 @@ void UpdateVoice(Channel& channel, const Sample& sample, const Module& module) {
 
     // 5. The frequency, never below 100 Hz, as a 32.32 step at 44,100 Hz.
     if (flags & UpdateFrequency) {
-        std::int64_t frequency = PeriodFrequency((module.flags & 1) != 0, channel.period, channel.periodDelta);
+        std::int64_t frequency = PeriodFrequency(UsesLinearFrequencies(module), channel.period, channel.periodDelta);
         if (frequency < kMinFrequency) frequency = kMinFrequency;
         SetVoiceStep(*voice, frequency);
     }

@@ -61,8 +61,8 @@ struct Channel {
     std::uint8_t volumeSlideMemory = 0;     // last non-zero Axy or 5xy
     std::int32_t patternLoopRow = 0;        // row marked by E60
     std::int32_t patternLoopCounter = 0;    // loops left, 0 when not looping
-    // Beyond the classic record: the effects a tracker musician expects of
-    // 1xx and of 3xx/5xy (see music/replay.h).
+    // The memories of 1xx and of 3xx/5xy, which a tracker musician expects
+    // to behave like those of 2xx (see music/replay.h).
     std::uint8_t portamentoUpMemory = 0;    // last non-zero 1xx
     std::uint8_t tonePortamentoSpeed = 0;   // last non-zero 3xx
     std::int32_t tonePortamentoTarget = 0;  // period a tone portamento slides to; 0: none

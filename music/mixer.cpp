@@ -21,8 +21,8 @@ constexpr float kCurrentGainScale = 65280.0f;         // 8.8 current gain: 255 x
 
 // Bit-exact interpolation: t = (fraction >> 1) x 2^-31 in single precision,
 // then s = s0 + t x (s1 - s0). The shift keeps the fraction in the signed
-// range the conversion has always used; both the scalar and the vector path
-// round exactly here.
+// 32-bit range, which SSE2 and AVX2 convert directly, so both the scalar and
+// the vector paths round exactly alike here.
 inline float Interpolate(const std::int16_t* data, std::int64_t position) {
     const std::int32_t index = static_cast<std::int32_t>(position >> 32);
     const auto fraction = static_cast<std::uint32_t>(position);
@@ -32,28 +32,7 @@ inline float Interpolate(const std::int16_t* data, std::int64_t position) {
     return s0 + t * (s1 - s0);
 }
 
-#if defined(__SSE2__)
-constexpr bool haveSse2 = true;
-#else
-constexpr bool haveSse2 = false;
-#endif
-
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-#define QUANDRIX_MIX_AVX2 1
-bool CpuHasAvx2() {
-    __builtin_cpu_init();  // the path is chosen during static initialisation
-    return __builtin_cpu_supports("avx2");
-}
-#else
-bool CpuHasAvx2() { return false; }
-#endif
-
-MixPath BestMixPath() {
-    if (CpuHasAvx2()) return MixPath::Avx2;
-    return haveSse2 ? MixPath::Sse2 : MixPath::Portable;
-}
-
-MixPath mixPath = BestMixPath();
+MixPath mixPath = platform::BestVectorPath();
 
 // The portable frame: one frame at constant gains.
 inline void MixFrame(const std::int16_t* data, std::int64_t position, float* out, float leftGain, float rightGain) {
@@ -111,7 +90,7 @@ std::int32_t MixConstantSse2(const std::int16_t* data, std::int64_t& position, s
 }
 #endif
 
-#if defined(QUANDRIX_MIX_AVX2)
+#if defined(QUANDRIX_CPU_AVX2)
 // Eight frames at a time; returns the frames done. With steps below 2.0 (all
 // but the highest notes) four consecutive frames read at most eight values
 // from the lowest one on, so each half of the vector loads its four frames'
@@ -185,7 +164,7 @@ __attribute__((target("avx2"))) std::int32_t MixConstantAvx2(const std::int16_t*
 std::int64_t MixConstant(const std::int16_t* data, std::int64_t position, std::int64_t step, float* out,
                          std::int32_t frames, float leftGain, float rightGain) {
     std::int32_t j = 0;
-#if defined(QUANDRIX_MIX_AVX2)
+#if defined(QUANDRIX_CPU_AVX2)
     if (mixPath == MixPath::Avx2) j = MixConstantAvx2(data, position, step, out, frames, leftGain, rightGain);
 #endif
 #if defined(__SSE2__)
@@ -309,9 +288,9 @@ void MixVoice(Voice& voice, float* out, std::int32_t frames, std::int32_t rampLe
             segment = 0;
             reachesBoundary = true;
         } else {
-            // Computed in 64 bits for any distance (the classic mixer only
-            // looked 2^24 values ahead, so an absurd step could carry a voice
-            // past the end of a longer sample within one segment). The
+            // Computed in 64 bits for any distance (a narrower look-ahead
+            // would let an absurd step carry a voice past the end of a
+            // longer sample within one segment). The
             // division is needed only when the boundary lies within reach:
             // step x segment < 2^58, so the product cannot overflow.
             if (distance <= step * segment) {
@@ -406,14 +385,7 @@ void MixVoice(Voice& voice, float* out, std::int32_t frames, std::int32_t rampLe
 
 }  // namespace
 
-bool MixPathSupported(MixPath path) {
-    switch (path) {
-        case MixPath::Portable: return true;
-        case MixPath::Sse2: return haveSse2;
-        case MixPath::Avx2: return haveSse2 && CpuHasAvx2();
-    }
-    return false;
-}
+bool MixPathSupported(MixPath path) { return platform::VectorPathSupported(path); }
 
 MixPath SelectedMixPath() { return mixPath; }
 

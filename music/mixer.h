@@ -28,6 +28,7 @@
 #include <memory>
 
 #include "music/module.h"
+#include "platform/cpu_features.h"
 
 namespace music {
 
@@ -110,11 +111,10 @@ void ConvertBlock(std::int16_t* destination, const float* source, std::int32_t f
 // the widest way the processor has, chosen once at start-up. All paths give
 // the same floats to the bit (the same single-precision operations in the
 // same order, per frame); tests and benchmarks select each in turn.
-enum class MixPath : std::uint8_t {
-    Portable,  // one frame at a time
-    Sse2,      // four frames per step (every x86-64)
-    Avx2,      // eight frames per step, the sample values gathered
-};
+//   Portable  one frame at a time
+//   Sse2      four frames per step (every x86-64)
+//   Avx2      eight frames per step, the sample values gathered
+using MixPath = platform::VectorPath;
 bool MixPathSupported(MixPath path);
 MixPath SelectedMixPath();
 // False (and no change) when the processor lacks the path. Not while a song

@@ -147,6 +147,11 @@ struct Module {
     std::int32_t nextOrderPosition = 0;    // where the next order position comes from; -1 for none
 };
 
+// Bit 0 of Module::flags: periods follow the linear table (else Amiga periods).
+inline constexpr std::uint16_t kLinearFrequencyFlag = 1;
+
+inline bool UsesLinearFrequencies(const Module& module) { return (module.flags & kLinearFrequencyFlag) != 0; }
+
 // Frees a song made by LoadModule: its samples and their data, instruments,
 // pattern cells and patterns, then the Module itself. False for nullptr.
 // The caller makes sure no output thread is rendering from it.

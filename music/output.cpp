@@ -21,8 +21,8 @@ struct Output {
     const platform::AudioDeviceOps* device = &platform::SdlAudioDevice();
     bool deviceOpen = false;
     platform::ThreadHandle* worker = nullptr;
-    // Shared with the worker. The design's plain bytes would be a data race
-    // in C++; atomics give the same handshake with defined behaviour.
+    // Shared with the worker. Plain bytes would be a data race in C++;
+    // atomics give the handshake defined behaviour.
     std::atomic<bool> stopRequest{false};
     std::atomic<bool> busy{false};
     std::atomic<bool> finished{true};

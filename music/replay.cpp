@@ -182,7 +182,7 @@ void ApplyRowEffect(Module& module, Channel& channel, const PatternCell& cell) {
 // The other-ticks column of the effect table.
 void ApplyTickEffect(Module& module, Channel& channel, const PatternCell& cell) {
     const std::uint8_t xy = cell.parameter;
-    const bool linear = (module.flags & 1) != 0;
+    const bool linear = UsesLinearFrequencies(module);
     switch (cell.effect) {
         // 0xy: arpeggio, by tick mod 3: the note, +x, +y semitones
         case kArpeggio:
@@ -296,13 +296,11 @@ void ApplyVolumeColumn(Channel& channel, std::uint8_t volumeByte) {
     switch (volumeByte >> 4) {
         case 0x6:  // slide down, on every tick of the row
         case 0x8:  // fine slide down, on this tick only
-            channel.volume = std::max(channel.volume - x, 0);
-            channel.updateFlags |= UpdateVolume;
+            SlideVolume(channel, static_cast<std::uint8_t>(x));
             break;
         case 0x7:  // slide up, on every tick of the row
         case 0x9:  // fine slide up, on this tick only
-            channel.volume = std::min(channel.volume + x, 64);
-            channel.updateFlags |= UpdateVolume;
+            SlideVolume(channel, static_cast<std::uint8_t>(x << 4));
             break;
         case 0xC:  // set panning
             channel.panning = x * 16;
@@ -327,7 +325,7 @@ void ApplyVolumeColumn(Channel& channel, std::uint8_t volumeByte) {
 void ProcessRow(Module& module) {
     module.nextRow = -1;
     module.nextOrderPosition = -1;
-    const bool linear = (module.flags & 1) != 0;
+    const bool linear = UsesLinearFrequencies(module);
     const PatternCell* cells = CurrentCells(module);
     for (std::int32_t c = 0; c < module.channelCount && c < kMaxChannels; ++c) {
         Channel& channel = channelTable[static_cast<std::size_t>(c)];

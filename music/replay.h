@@ -31,26 +31,26 @@
 // on every tick, Fx: a note in the row takes its period without restarting
 // the sample.
 //
-// Choices where the classic engine leaves room, as a tracker musician expects:
-// - 1xx slides the period up, mirroring 2xx, with its own memory (the
-//   classic engine ignored 1xx), and stops at period 1.
+// Choices where the format leaves room, as a tracker musician expects:
+// - 1xx slides the period up, mirroring 2xx, with its own memory (ignoring
+//   it would silence every upward slide), and stops at period 1.
 // - A row with 3xx or 5xy and a note does not restart the sample and does not
-//   take the note's instrument or note (as the classic engine) — it sets the
+//   take the note's instrument or note — it sets the
 //   note's period, computed with the playing sample's relative note and
 //   finetune, as the target of a slide of 4 x speed per tick on the row's
-//   other ticks, stopping at the target. (The classic engine restarted the
-//   playing sample at its old pitch and had no slide.)
+//   other ticks, stopping at the target. (Restarting the sample at its old
+//   pitch would turn every glide into a retrigger.)
 // - Songs with the Amiga frequency table play their notes at the same
 //   pitches as linear ones: a note's period is 14,317,056 / the linear
 //   table's frequency for it, rounded (C-4: 1712), and arpeggio scales the
 //   period by 2^(-semitones / 12). Slides move the period in Amiga units, as
-//   on the Amiga. (The classic engine computed no Amiga periods: such songs
-//   played no pitch changes at all.)
+//   on the Amiga. (Without Amiga periods such songs would play no pitch
+//   changes at all.)
 // - Automatic vibrato types above 3 play the sine (see AutoVibratoWave).
 // - E6y jumps after the row: the rest of the loop-end row plays its own
-//   effects, and a loop row 0 or one beyond a shorter pattern is safe (the
-//   classic engine moved the row at once, so the row's later ticks read
-//   another row's cells, or row -1).
+//   effects, and a loop row 0 or one beyond a shorter pattern is safe
+//   (moving the row at once would make the row's later ticks read another
+//   row's cells, or row -1).
 
 #include <cstdint>
 

@@ -5,13 +5,18 @@
 #include <limits>
 
 #include "music/stream.h"
-#include "platform/resources.h"
 
 namespace music {
 
 namespace {
 
 ResourceStream& AsStream(void* stream) { return *static_cast<ResourceStream*>(stream); }
+
+// The memory source's bytes (not owned).
+const std::uint8_t* memoryData = nullptr;
+std::size_t memorySize = 0;
+
+void* MemoryStreamOpen(const char*) { return CreateResourceStream(memoryData, memorySize); }
 
 }  // namespace
 
@@ -22,11 +27,6 @@ ResourceStream* CreateResourceStream(const std::uint8_t* data, std::size_t size)
         stream->data = data;
     }
     return stream;
-}
-
-void* ResourceStreamOpen(const char* name) {
-    const auto bytes = platform::FindResource(name ? name : "", "MUSIC");
-    return CreateResourceStream(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
 }
 
 void ResourceStreamClose(void* stream) { delete static_cast<ResourceStream*>(stream); }
@@ -54,8 +54,10 @@ void ResourceStreamSeek(void* stream, std::int32_t offset, std::uint8_t origin) 
 
 std::int32_t ResourceStreamTell(void* stream) { return AsStream(stream).position; }
 
-void RegisterResourceStreamOps() {
-    RegisterStreamOps(ResourceStreamOpen, ResourceStreamClose, ResourceStreamRead, ResourceStreamSeek,
+void RegisterMemoryStreamOps(const std::uint8_t* data, std::size_t size) {
+    memoryData = data;
+    memorySize = size;
+    RegisterStreamOps(MemoryStreamOpen, ResourceStreamClose, ResourceStreamRead, ResourceStreamSeek,
                       ResourceStreamTell);
 }
 

@@ -15,8 +15,7 @@ struct ResourceStream {
     const std::uint8_t* data = nullptr;    // first byte; not owned, never written
 };
 
-// A stream over bytes that outlive it (size 0 for no data). The memory-backed
-// sources of the tests and the fuzzer are made this way; release it with
+// A stream over bytes that outlive it (size 0 for no data); release it with
 // ResourceStreamClose. Sizes beyond the signed 32-bit range give size 0.
 ResourceStream* CreateResourceStream(const std::uint8_t* data, std::size_t size);
 
@@ -42,5 +41,12 @@ std::int32_t ResourceStreamTell(void* stream);
 
 // Installs the five operations above as the stream table.
 void RegisterResourceStreamOps();
+
+// Installs the memory source: the same cursor operations, with an open that
+// ignores the name and gives a fresh stream over these bytes, which must
+// outlive the installation. A song a tool read from a file and a test's
+// bytes are loaded this way, through the very reads and clamped seeks that
+// load the embedded song.
+void RegisterMemoryStreamOps(const std::uint8_t* data, std::size_t size);
 
 }  // namespace music

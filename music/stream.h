@@ -3,9 +3,9 @@
 // ModuleStream, the loader's handle on it.
 //
 // The loader never knows where the bytes come from: the intro installs the
-// ResourceStream operations (music/resource_stream.h) over its embedded song,
-// the xminfo tool a file-backed stream, the tests and the fuzzer streams over
-// memory. Main thread only, and only while no song plays.
+// ResourceStream operations (music/resource_stream.h) over its embedded song;
+// the tools, the tests and the fuzzers install the memory source of the same
+// file over bytes they hold. Main thread only, and only while no song plays.
 
 #include <cstdint>
 

@@ -217,7 +217,8 @@ void ReadInstrumentHeader(Instrument& instrument, BoundedReader& reader, LoadRep
     instrument.autoVibratoSweep = reader.U8();
     instrument.autoVibratoDepth = reader.U8();
     instrument.autoVibratoRate = reader.U8();
-    // Doubled in 16 bits, as the engine's fadeout has always been.
+    // Doubled, because the channel fades from 65,536 where the file's value
+    // is a step on half that scale; kept in 16 bits like the record field.
     instrument.fadeout = static_cast<std::uint16_t>(reader.U16() * 2);
 
     const bool volumeFixed = SanitiseEnvelope(instrument.volumeEnvelope, instrument.volumePointCount,

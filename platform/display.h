@@ -3,8 +3,9 @@
 // its OpenGL context, the cursor and the buffer swap. Main thread only.
 //
 // The operations follow the Win32 steps the shell is written against, so
-// that its start-up and shutdown read in the designed order and give the
-// designed messages. On SDL several of those steps are one call; the others
+// that its start-up and shutdown are the same on SDL and on native Win32,
+// step by step and message by message. On SDL several of those steps are one
+// call; the others
 // succeed whenever the step before them did:
 //   RegisterWindowClass   SDL_Init(video) and the procedure for DispatchMessage
 //   ChangeDisplayMode     pick the offered full-screen mode (see below)

@@ -1,5 +1,6 @@
 #pragma once
-// The window-message queue the shell was designed against: desktop events
+// The window-message queue the shell is written against, so that the same
+// shell runs on SDL here and on native Win32 later: desktop events
 // arrive as window messages with their Win32 numbers and parameter meanings,
 // taken one at a time without waiting, and a posted quit message comes back
 // through the same queue. Main thread only.
@@ -83,7 +84,8 @@ bool PeekMessage(Message* out);
 void PostQuitMessage(int exitCode);
 
 // Keyboard translation into character messages; the intro needs none, so
-// this does nothing. Kept so that the loop reads as designed.
+// this does nothing. Kept so that the loop is the same on the native Win32
+// realisation, where the call does its work.
 void TranslateMessage(const Message& message);
 
 // Hands the message to the window procedure of the registered window class

@@ -52,14 +52,9 @@ SourcePosition Shift(int x, int y, const Instruction& in) {
 }
 
 SourcePosition SineWarp(int x, int y, const Instruction& in) {
-    constexpr float pi = 3.1415927f;
-    constexpr float twoOver255 = 0.007843138f;
-    // Float constants, double arithmetic: (pi * 2/255) * frequency, then the
-    // position, the phase in plain radians, the sine and the amplitude.
-    const double stepU = static_cast<double>(pi) * static_cast<double>(twoOver255) * static_cast<double>(in.p1);
-    const double stepV = static_cast<double>(pi) * static_cast<double>(twoOver255) * static_cast<double>(in.p2);
-    const double u = x + in.p3 * std::sin(y * stepU + in.p5);
-    const double v = y + in.p4 * std::sin(x * stepV + in.p6);
+    // The position plus the displacement in double, rounded once to float.
+    const double u = x + SineWarpWave(y, SineWarpStep(in.p1), in.p3, in.p5);
+    const double v = y + SineWarpWave(x, SineWarpStep(in.p2), in.p4, in.p6);
     return {static_cast<float>(u), static_cast<float>(v)};
 }
 

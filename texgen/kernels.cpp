@@ -36,10 +36,6 @@ using I4 = std::int32_t __attribute__((vector_size(16)));
 
 constexpr std::size_t vectorCount = layerBytes / sizeof(U8x16);  // 12,288
 
-Layer& Destination(TextureLayers& layers, const Instruction& in) {
-    return layers.layers[static_cast<std::size_t>(in.LayerIndex())];
-}
-
 const Layer& Source(TextureLayers& layers, const Instruction& in) {
     return layers.layers[static_cast<std::size_t>(in.SourceLayerIndex())];
 }

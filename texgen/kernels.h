@@ -5,6 +5,7 @@
 // per row or column, rows are processed as vectors). Internal to texgen;
 // called only with instructions that fit the machine (InstructionFits).
 
+#include "platform/cpu_features.h"
 #include "texgen/texgen.h"
 
 namespace texgen::kernels {
@@ -13,15 +14,19 @@ namespace texgen::kernels {
 // warp's resampling, the generators' channel stores): the widest the
 // processor has (AVX2, else SSE2, else plain code), chosen once. All paths
 // give the same bytes; tests select each one in turn to check that.
-enum class VectorPath : std::uint8_t {
-    Portable,  // SineWarp through WarpPass, byte-by-byte channel stores
-    Sse2,      // SineWarp 4 pixels per step (every x86-64)
-    Avx2,      // SineWarp 8 pixels per step, channel stores 16 bytes per step
-};
+//   Portable  SineWarp through WarpPass, byte-by-byte channel stores
+//   Sse2      SineWarp 4 pixels per step (every x86-64)
+//   Avx2      SineWarp 8 pixels per step, channel stores 16 bytes per step
+using VectorPath = platform::VectorPath;
 bool VectorPathSupported(VectorPath path);
 VectorPath SelectedVectorPath();
 // False (and no change) when the processor lacks the path.
 bool SelectVectorPath(VectorPath path);
+
+// The layer an instruction writes.
+inline Layer& Destination(TextureLayers& layers, const Instruction& in) {
+    return layers.layers[static_cast<std::size_t>(in.LayerIndex())];
+}
 
 void Fill(TextureLayers& layers, const Instruction& in);
 void Noise(TextureLayers& layers, const Instruction& in);

@@ -91,6 +91,7 @@
 // ---------------------------------------------------------------------------
 
 #include <array>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -211,6 +212,20 @@ struct SourcePosition {
 };
 SourcePosition Shift(int x, int y, const Instruction& in);     // 0x21: (x + p1, y + p2)
 SourcePosition SineWarp(int x, int y, const Instruction& in);  // 0x22: p1..p6
+
+// SineWarp's arithmetic, shared by the operator and the optimised kernel so
+// that the two cannot drift apart: the angle step per pixel for a frequency
+// byte, (pi * k2) * frequency, and the displacement of pixel i along the
+// other axis, amplitude * sin(i * step + phase), both in double from the
+// float constants.
+inline constexpr float sineWarpPi = 3.1415927f;
+inline constexpr float sineWarpK2 = 0.007843138f;  // 2/255
+inline double SineWarpStep(int frequency) {
+    return static_cast<double>(sineWarpPi) * static_cast<double>(sineWarpK2) * static_cast<double>(frequency);
+}
+inline double SineWarpWave(int i, double step, int amplitude, int phase) {
+    return amplitude * std::sin(i * step + phase);
+}
 
 // Combiners: rewrite d from d and the same pixel s of the source layer.
 void Add(Pixel& d, const Pixel& s, const Instruction& in);       // 0x31: min(255, d + s)

@@ -19,32 +19,9 @@
 namespace texgen::kernels {
 namespace {
 
-#if defined(__SSE2__)
-constexpr bool haveSse2 = true;
-#else
-constexpr bool haveSse2 = false;
-#endif
-
-bool CpuHasAvx2() {
-#if defined(__SSE2__) && (defined(__GNUC__) || defined(__clang__))
-    return __builtin_cpu_supports("avx2");
-#else
-    return false;
-#endif
-}
-
-VectorPath BestVectorPath() {
-    if (CpuHasAvx2()) return VectorPath::Avx2;
-    return haveSse2 ? VectorPath::Sse2 : VectorPath::Portable;
-}
-
 VectorPath& ChosenPath() {
-    static VectorPath path = BestVectorPath();
+    static VectorPath path = platform::BestVectorPath();
     return path;
-}
-
-Layer& Destination(TextureLayers& layers, const Instruction& in) {
-    return layers.layers[static_cast<std::size_t>(in.LayerIndex())];
 }
 
 #if defined(__SSE2__)
@@ -295,19 +272,12 @@ __attribute__((target("avx2"))) void ResampleWarpRowAvx2(const WarpRow& row, con
 
 }  // namespace
 
-bool VectorPathSupported(VectorPath path) {
-    switch (path) {
-        case VectorPath::Portable: return true;
-        case VectorPath::Sse2: return haveSse2;
-        case VectorPath::Avx2: return CpuHasAvx2();
-    }
-    return false;
-}
+bool VectorPathSupported(VectorPath path) { return platform::VectorPathSupported(path); }
 
 VectorPath SelectedVectorPath() { return ChosenPath(); }
 
 bool SelectVectorPath(VectorPath path) {
-    if (!VectorPathSupported(path)) return false;
+    if (!kernels::VectorPathSupported(path)) return false;
     ChosenPath() = path;
     return true;
 }
@@ -331,17 +301,15 @@ void SineWarp(TextureLayers& layers, const Instruction& in) {
 #if defined(__SSE2__)
     const VectorPath path = ChosenPath();
     if (path != VectorPath::Portable) {
-        constexpr float pi = 3.1415927f;
-        constexpr float twoOver255 = 0.007843138f;
-        const double stepU = static_cast<double>(pi) * static_cast<double>(twoOver255) * static_cast<double>(in.p1);
-        const double stepV = static_cast<double>(pi) * static_cast<double>(twoOver255) * static_cast<double>(in.p2);
+        const double stepU = SineWarpStep(in.p1);
+        const double stepV = SineWarpStep(in.p2);
         // The horizontal displacement depends on the row only, the vertical
         // one on the column only: 2 x 256 sines instead of 2 x 65,536.
         double waveU[layerSize];  // by row y, pixels
         double waveV[layerSize];  // by column x, pixels
         for (int i = 0; i < layerSize; ++i) {
-            waveU[i] = in.p3 * std::sin(i * stepU + in.p5);
-            waveV[i] = in.p4 * std::sin(i * stepV + in.p6);
+            waveU[i] = SineWarpWave(i, stepU, in.p3, in.p5);
+            waveV[i] = SineWarpWave(i, stepV, in.p4, in.p6);
         }
         Layer& layer = Destination(layers, in);
         WarpScratch& scratch = GetWarpScratch();

@@ -8,6 +8,7 @@
 #include <benchmark/benchmark.h>
 
 #include "data/texture_scripts.h"
+#include "gfx/texture_slots.h"
 #include "texgen/kernels.h"
 #include "texgen/texgen.h"
 
@@ -38,14 +39,14 @@ void AllFive(benchmark::State& state, const Variant& v) {
     texgen::kernels::SelectVectorPath(v.path);
     for (auto _ : state) {
         auto layers = texgen::CreateTextureLayers();
-        for (const data::BuiltInScript& script : data::builtInScripts) benchmark::DoNotOptimize(Bytes(Run(v, *layers, script.bytes)));
+        for (const gfx::TextureSlotInfo& script : gfx::generatedSlots) benchmark::DoNotOptimize(Bytes(Run(v, *layers, script.script)));
     }
 }
 
 void OneScript(benchmark::State& state, const Variant& v, std::size_t index) {
     texgen::kernels::SelectVectorPath(v.path);
     auto layers = texgen::CreateTextureLayers();
-    for (auto _ : state) benchmark::DoNotOptimize(Bytes(Run(v, *layers, data::builtInScripts[index].bytes)));
+    for (auto _ : state) benchmark::DoNotOptimize(Bytes(Run(v, *layers, gfx::generatedSlots[index].script)));
 }
 
 }  // namespace
@@ -56,10 +57,10 @@ int main(int argc, char** argv) {
         benchmark::RegisterBenchmark((std::string("AllFive/") + v.name).c_str(), AllFive, v)
             ->Unit(benchmark::kMillisecond);
     }
-    for (std::size_t i = 0; i < data::builtInScripts.size(); ++i) {
+    for (std::size_t i = 0; i < gfx::generatedSlots.size(); ++i) {
         for (const Variant& v : variants) {
             if (!texgen::kernels::VectorPathSupported(v.path)) continue;
-            benchmark::RegisterBenchmark((std::string(data::builtInScripts[i].slot) + "/" + v.name).c_str(), OneScript, v, i)
+            benchmark::RegisterBenchmark((std::string(gfx::generatedSlots[i].name) + "/" + v.name).c_str(), OneScript, v, i)
                 ->Unit(benchmark::kMicrosecond);
         }
     }

@@ -30,11 +30,11 @@ TEST(DumpAll, WritesEveryImageTextureAndTheContactSheet) {
                                             "texCaustics2.png", "texCaustics3.png", "contact-sheet.png"}));
 
     // Each PNG is the texture byte for byte, PNG row r = texture row r.
-    for (const gfx::ImageSlotInfo& slot : gfx::imageSlots) {
+    for (const gfx::TextureSlotInfo& slot : gfx::imageSlots) {
         const auto expected = gfx::MakeImageTexture(slot, tools::dumpMaxTextureSize);
         ASSERT_TRUE(expected);
         int w = 0, h = 0, channels = 0;
-        const std::string file = (dir / (std::string(slot.slotName) + ".png")).string();
+        const std::string file = (dir / (std::string(slot.name) + ".png")).string();
         stbi_uc* png = stbi_load(file.c_str(), &w, &h, &channels, 4);
         ASSERT_NE(png, nullptr) << file;
         EXPECT_EQ(w, slot.width);

@@ -32,8 +32,8 @@ TEST_F(LoadTexturesTest, EveryImageBecomesItsTextureExactly) {
     GLint maxTextureSize = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTextureSize);
 
-    for (const gfx::ImageSlotInfo& slot : gfx::imageSlots) {
-        SCOPED_TRACE(slot.slotName);
+    for (const gfx::TextureSlotInfo& slot : gfx::imageSlots) {
+        SCOPED_TRACE(slot.name);
         const gfx::TextureSlot& cell = gfx::SlotOf(gfx::textures, slot.id);
         ASSERT_TRUE(cell);
         int width = 0, height = 0;
@@ -85,11 +85,11 @@ TEST_F(LoadTexturesTest, DeleteTexturesEmptiesEverySlot) {
     ASSERT_TRUE(gfx::LoadTextures());
     std::vector<GLuint> names;
     names.push_back(gfx::textures.texWhite->name);
-    for (const gfx::ImageSlotInfo& slot : gfx::imageSlots) names.push_back(gfx::SlotOf(gfx::textures, slot.id)->name);
+    for (const gfx::TextureSlotInfo& slot : gfx::imageSlots) names.push_back(gfx::SlotOf(gfx::textures, slot.id)->name);
     for (GLuint name : names) EXPECT_TRUE(glIsTexture(name));
     gfx::DeleteTextures();
     EXPECT_FALSE(gfx::textures.texWhite);
-    for (const gfx::ImageSlotInfo& slot : gfx::imageSlots) EXPECT_FALSE(gfx::SlotOf(gfx::textures, slot.id));
+    for (const gfx::TextureSlotInfo& slot : gfx::imageSlots) EXPECT_FALSE(gfx::SlotOf(gfx::textures, slot.id));
     EXPECT_FALSE(gfx::textures.texGenFire);
     for (GLuint name : names) EXPECT_FALSE(glIsTexture(name));
 }

@@ -60,7 +60,7 @@ TexelRect RectOf(const Glyph& g) {
 class PageFont : public ::testing::Test {
 protected:
     void SetUp() override {
-        const auto image = gfx::MakeImageTexture(gfx::imageSlots[static_cast<std::size_t>(gfx::ImageId::Font2)], 8192);
+        const auto image = gfx::MakeImageTexture(gfx::Slot(gfx::SlotId::Font2), 8192);
         ASSERT_TRUE(image);
         ASSERT_EQ(image->width, kW);
         ASSERT_EQ(image->height, kH);

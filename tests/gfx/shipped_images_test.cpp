@@ -53,8 +53,8 @@ int JpegFrameMarker(std::span<const std::byte> b, int* width, int* height) {
     return -1;
 }
 
-gfx::TextureImage Texture(gfx::ImageId id) {
-    const auto image = gfx::MakeImageTexture(gfx::imageSlots[static_cast<std::size_t>(id)], kMaxTextureSize);
+gfx::TextureImage Texture(gfx::SlotId id) {
+    const auto image = gfx::MakeImageTexture(gfx::Slot(id), kMaxTextureSize);
     EXPECT_TRUE(image);
     return image ? *image : gfx::TextureImage{};
 }
@@ -64,23 +64,23 @@ const std::uint8_t* Texel(const gfx::TextureImage& t, int x, int y) {
 }
 
 TEST(ShippedImages, FormatsAndSizesAreThoseOfTheTable) {
-    for (const gfx::ImageSlotInfo& slot : gfx::imageSlots) {
+    for (const gfx::TextureSlotInfo& slot : gfx::imageSlots) {
         SCOPED_TRACE(slot.resourceName);
         const auto bytes = Resource(slot.resourceName);
         ASSERT_GT(bytes.size(), 64u);
         const bool bmp = std::to_integer<int>(bytes[0]) == 'B' && std::to_integer<int>(bytes[1]) == 'M';
         switch (slot.id) {
-            case gfx::ImageId::Logo:
-            case gfx::ImageId::Credits:
-            case gfx::ImageId::Font2:
-            case gfx::ImageId::Font: {
+            case gfx::SlotId::Logo:
+            case gfx::SlotId::Credits:
+            case gfx::SlotId::Font2:
+            case gfx::SlotId::Font: {
                 ASSERT_TRUE(bmp);
                 const BmpHeader h = ReadBmpHeader(bytes);
                 EXPECT_EQ(h.infoSize, 40u);
                 EXPECT_EQ(h.width, slot.width);
                 EXPECT_EQ(h.height, slot.height);  // positive: stored bottom-up
                 EXPECT_EQ(h.compression, 0u);
-                const int bits = slot.id == gfx::ImageId::Font ? 1 : 8;
+                const int bits = slot.id == gfx::SlotId::Font ? 1 : 8;
                 EXPECT_EQ(h.bits, bits);
                 EXPECT_GE(h.colours, 2u);
                 EXPECT_LE(h.colours, 1u << bits);
@@ -90,7 +90,7 @@ TEST(ShippedImages, FormatsAndSizesAreThoseOfTheTable) {
                 ASSERT_FALSE(bmp);
                 int w = 0, h = 0;
                 const int marker = JpegFrameMarker(bytes, &w, &h);
-                EXPECT_EQ(marker, slot.id == gfx::ImageId::Rock ? 0xC2 : 0xC0);  // progressive / baseline
+                EXPECT_EQ(marker, slot.id == gfx::SlotId::Rock ? 0xC2 : 0xC0);  // progressive / baseline
                 EXPECT_EQ(w, slot.width);
                 EXPECT_EQ(h, slot.height);
             }
@@ -104,7 +104,7 @@ TEST(ShippedImages, FormatsAndSizesAreThoseOfTheTable) {
 }
 
 TEST(ShippedImages, LogoKeyFadeAndVisibleWindow) {
-    const gfx::TextureImage logo = Texture(gfx::ImageId::Logo);
+    const gfx::TextureImage logo = Texture(gfx::SlotId::Logo);
     ASSERT_EQ(logo.width, 1024);
     std::set<int> alphas;
     int keyed = 0;
@@ -139,14 +139,14 @@ TEST(ShippedImages, LogoKeyFadeAndVisibleWindow) {
 }
 
 TEST(ShippedImages, AlphaRulesOfTheOtherImages) {
-    for (gfx::ImageId id : {gfx::ImageId::Credits, gfx::ImageId::Caustics0, gfx::ImageId::Caustics3}) {
+    for (gfx::SlotId id : {gfx::SlotId::Credits, gfx::SlotId::Caustics0, gfx::SlotId::Caustics3}) {
         const gfx::TextureImage t = Texture(id);
         for (std::size_t i = 3; i < t.pixels.size(); i += 4) ASSERT_EQ(t.pixels[i], 0);
     }
-    const gfx::TextureImage rock = Texture(gfx::ImageId::Rock);
+    const gfx::TextureImage rock = Texture(gfx::SlotId::Rock);
     for (std::size_t i = 3; i < rock.pixels.size(); i += 4) ASSERT_EQ(rock.pixels[i], 255);
     // The credits picture is a picture, not a flat fill.
-    const gfx::TextureImage credits = Texture(gfx::ImageId::Credits);
+    const gfx::TextureImage credits = Texture(gfx::SlotId::Credits);
     std::set<std::uint32_t> colours;
     for (std::size_t i = 0; i < credits.pixels.size(); i += 4) {
         colours.insert(credits.pixels[i] | credits.pixels[i + 1] << 8 | credits.pixels[i + 2] << 16);
@@ -155,7 +155,7 @@ TEST(ShippedImages, AlphaRulesOfTheOtherImages) {
 }
 
 TEST(ShippedImages, ScrollerFontHasSixtyFourDistinctGlyphs) {
-    const gfx::TextureImage font = Texture(gfx::ImageId::Font);
+    const gfx::TextureImage font = Texture(gfx::SlotId::Font);
     ASSERT_EQ(font.width, 512);
     ASSERT_EQ(font.height, 8);
     std::set<std::vector<bool>> shapes;
@@ -201,8 +201,8 @@ double EdgeStepRatio(const gfx::TextureImage& t, bool vertical) {
 }
 
 TEST(ShippedImages, RockAndCausticsTileSeamlessly) {
-    for (gfx::ImageId id : {gfx::ImageId::Rock, gfx::ImageId::Caustics0, gfx::ImageId::Caustics1,
-                            gfx::ImageId::Caustics2, gfx::ImageId::Caustics3}) {
+    for (gfx::SlotId id : {gfx::SlotId::Rock, gfx::SlotId::Caustics0, gfx::SlotId::Caustics1,
+                            gfx::SlotId::Caustics2, gfx::SlotId::Caustics3}) {
         const gfx::TextureImage t = Texture(id);
         EXPECT_LT(EdgeStepRatio(t, false), 1.5) << static_cast<int>(id);
         EXPECT_LT(EdgeStepRatio(t, true), 1.5) << static_cast<int>(id);
@@ -212,8 +212,8 @@ TEST(ShippedImages, RockAndCausticsTileSeamlessly) {
 TEST(ShippedImages, CausticsLoop) {
     // Frame 3 leads into frame 0 no harder than any frame into the next.
     std::vector<gfx::TextureImage> frames;
-    for (gfx::ImageId id : {gfx::ImageId::Caustics0, gfx::ImageId::Caustics1, gfx::ImageId::Caustics2,
-                            gfx::ImageId::Caustics3}) {
+    for (gfx::SlotId id : {gfx::SlotId::Caustics0, gfx::SlotId::Caustics1, gfx::SlotId::Caustics2,
+                            gfx::SlotId::Caustics3}) {
         frames.push_back(Texture(id));
     }
     double steps[4];

@@ -176,23 +176,6 @@ inline InstrumentSpec OneSample(SampleSpec sample) {
     return instrument;
 }
 
-// The stream table over one byte string in memory: the resource stream's
-// cursor operations with an open that ignores the name.
-class MemorySource {
-public:
-    static void Install(const std::uint8_t* data, std::size_t size) {
-        currentData = data;
-        currentSize = size;
-        music::RegisterStreamOps(Open, music::ResourceStreamClose, music::ResourceStreamRead,
-                                 music::ResourceStreamSeek, music::ResourceStreamTell);
-    }
-
-private:
-    static void* Open(const char*) { return music::CreateResourceStream(currentData, currentSize); }
-    static inline const std::uint8_t* currentData = nullptr;
-    static inline std::size_t currentSize = 0;
-};
-
 struct ModuleDeleter {
     void operator()(music::Module* m) const { music::FreeModule(m); }
 };
@@ -201,7 +184,7 @@ using ModulePtr = std::unique_ptr<music::Module, ModuleDeleter>;
 // Loads the bytes with the player's loader and empties the stream table
 // again; the caller frees the song with FreeModule.
 inline music::Module* LoadBytes(const std::uint8_t* data, std::size_t size, music::LoadReport* report = nullptr) {
-    MemorySource::Install(data, size);
+    music::RegisterMemoryStreamOps(data, size);
     music::Module* module = music::LoadModule("memory", report);
     music::RegisterStreamOps(nullptr, nullptr, nullptr, nullptr, nullptr);
     return module;

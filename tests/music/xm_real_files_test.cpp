@@ -4,6 +4,7 @@
 // here independently by their declared sizes; or be rejected with a reason.
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -16,7 +17,8 @@
 #include "music/xm_loader.h"
 #include "tests/music/module_invariants.h"
 #include "tests/music/xm_builder.h"
-#include "tools/xminfo/file_stream.h"
+#include "music/stream.h"
+#include "tools/songfile/song_file.h"
 
 namespace {
 
@@ -121,12 +123,13 @@ TEST(XmRealFiles, EveryInstalledSongAgreesWithItsOwnHeaders) {
         GTEST_SKIP() << "no XM files under /usr/share/games/bomberclone or /usr/share/games/vodovod; "
                         "install Debian's bomberclone-data and vodovod packages to run this test";
     }
-    xminfo::RegisterFileStreamOps();
     for (const fs::path& path : songs) {
         SCOPED_TRACE(path.string());
         const Bytes bytes = ReadFile(path);
         music::LoadReport report;
+        ASSERT_EQ(tools::InstallSongFile(path.string()), 0);
         xmtest::ModulePtr m(music::LoadModule(path.c_str(), &report));
+        tools::RemoveSongFile();
         if (!m) {
             // A refusal is allowed, but it must say why.
             EXPECT_NE(report.failure, music::LoadFailure::None);
@@ -177,10 +180,9 @@ TEST(XmRealFiles, EveryInstalledSongAgreesWithItsOwnHeaders) {
             }
         }
     }
-    music::RegisterStreamOps(nullptr, nullptr, nullptr, nullptr, nullptr);
 }
 
-// ---- The file stream of quandrix-xminfo --------------------------------------
+// ---- The song file of the tools ----------------------------------------------
 
 class FileStreamTest : public ::testing::Test {
 protected:
@@ -194,29 +196,35 @@ protected:
 };
 
 TEST_F(FileStreamTest, BehavesLikeTheResourceStream) {
-    void* stream = xminfo::FileStreamOpen(path.c_str());
+    ASSERT_EQ(tools::InstallSongFile(path.string()), 0);
+    music::ModuleStream* stream = music::OpenModuleStream("any name");
     ASSERT_NE(stream, nullptr);
     std::uint8_t buffer[20];
     std::fill(std::begin(buffer), std::end(buffer), 0xEE);
-    xminfo::FileStreamSeek(stream, -10, music::kSeekEnd);
-    EXPECT_EQ(xminfo::FileStreamRead(buffer, 20, stream), 10);
+    music::StreamSeek(stream, -10, music::kSeekEnd);
+    EXPECT_EQ(music::StreamRead(buffer, 20, stream), 10);
     EXPECT_EQ(buffer[0], 90);
     EXPECT_EQ(buffer[10], 0xEE);
-    EXPECT_EQ(xminfo::FileStreamTell(stream), 100);
-    xminfo::FileStreamSeek(stream, 500, music::kSeekSet);
-    EXPECT_EQ(xminfo::FileStreamTell(stream), 100);
-    xminfo::FileStreamSeek(stream, -500, music::kSeekCurrent);
-    EXPECT_EQ(xminfo::FileStreamTell(stream), 0);
-    xminfo::FileStreamSeek(stream, 7, 9);
-    EXPECT_EQ(xminfo::FileStreamTell(stream), 0);
-    xminfo::FileStreamSeek(stream, 42, music::kSeekCurrent);
-    EXPECT_EQ(xminfo::FileStreamRead(buffer, 1, stream), 1);
+    EXPECT_EQ(music::StreamTell(stream), 100);
+    music::StreamSeek(stream, 500, music::kSeekSet);
+    EXPECT_EQ(music::StreamTell(stream), 100);
+    music::StreamSeek(stream, -500, music::kSeekCurrent);
+    EXPECT_EQ(music::StreamTell(stream), 0);
+    music::StreamSeek(stream, 7, 9);
+    EXPECT_EQ(music::StreamTell(stream), 0);
+    music::StreamSeek(stream, 42, music::kSeekCurrent);
+    EXPECT_EQ(music::StreamRead(buffer, 1, stream), 1);
     EXPECT_EQ(buffer[0], 42);
-    EXPECT_EQ(xminfo::FileStreamRead(buffer, -1, stream), 0);
-    xminfo::FileStreamClose(stream);
+    EXPECT_EQ(music::StreamRead(buffer, -1, stream), 0);
+    music::CloseModuleStream(stream);
+    tools::RemoveSongFile();
+    EXPECT_FALSE(music::StreamOpsInstalled());
 
-    EXPECT_EQ(xminfo::FileStreamOpen((path.string() + ".missing").c_str()), nullptr);
-    EXPECT_EQ(xminfo::FileStreamOpen(nullptr), nullptr);
+    // A file that cannot be read installs nothing and says why.
+    EXPECT_EQ(tools::InstallSongFile(path.string() + ".missing"), ENOENT);
+    EXPECT_FALSE(music::StreamOpsInstalled());
+    EXPECT_EQ(tools::InstallSongFile(fs::temp_directory_path().string()), EISDIR);
+    EXPECT_FALSE(music::StreamOpsInstalled());
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "data/texture_scripts.h"
+#include "gfx/texture_slots.h"
 #include "tests/texgen/texgen_test_support.h"
 #include "texgen/kernels.h"
 #include "texgen/texgen.h"
@@ -28,15 +29,15 @@ protected:
 TEST_F(BuiltInScripts, AreWholeScriptsInRunOrder) {
     const char* slots[] = {"texGenUnusedGreen", "texGenSpotsRGB", "texGenFire", "texGenSpot", "texGenWarpGrey"};
     const std::size_t sizes[] = {55, 55, 145, 28, 82};
-    for (std::size_t i = 0; i < data::builtInScripts.size(); ++i) {
-        const data::BuiltInScript& s = data::builtInScripts[i];
-        EXPECT_STREQ(s.slot, slots[i]);
-        EXPECT_EQ(s.bytes.size(), sizes[i]);
-        EXPECT_EQ(s.bytes.size(), 1u + instructionBytes * s.bytes[0]);
-        for (std::size_t k = 0; k < s.bytes[0]; ++k) {
-            const Instruction in = DecodeInstruction(s.bytes.data() + 1 + k * instructionBytes);
+    for (std::size_t i = 0; i < gfx::generatedSlots.size(); ++i) {
+        const gfx::TextureSlotInfo& s = gfx::generatedSlots[i];
+        EXPECT_STREQ(s.name, slots[i]);
+        EXPECT_EQ(s.script.size(), sizes[i]);
+        EXPECT_EQ(s.script.size(), 1u + instructionBytes * s.script[0]);
+        for (std::size_t k = 0; k < s.script[0]; ++k) {
+            const Instruction in = DecodeInstruction(s.script.data() + 1 + k * instructionBytes);
             const OpcodeEntry* e = FindOpcode(in.opcode);
-            ASSERT_NE(e, nullptr) << s.slot << " instruction " << k;
+            ASSERT_NE(e, nullptr) << s.name << " instruction " << k;
             EXPECT_TRUE(InstructionFits(in, e->pass));
         }
     }
@@ -114,15 +115,15 @@ TEST_F(BuiltInScripts, ImagesMatchTheirChecksumsOnEveryPath) {
     const kernels::VectorPath saved = kernels::SelectedVectorPath();
     for (auto path : {kernels::VectorPath::Portable, kernels::VectorPath::Sse2, kernels::VectorPath::Avx2}) {
         if (!kernels::SelectVectorPath(path)) continue;
-        for (std::size_t i = 0; i < data::builtInScripts.size(); ++i) {
-            EXPECT_EQ(Checksum(Run(data::builtInScripts[i].bytes)), expectedChecksums[i])
-                << data::builtInScripts[i].slot << " path " << static_cast<int>(path);
+        for (std::size_t i = 0; i < gfx::generatedSlots.size(); ++i) {
+            EXPECT_EQ(Checksum(Run(gfx::generatedSlots[i].script)), expectedChecksums[i])
+                << gfx::generatedSlots[i].name << " path " << static_cast<int>(path);
         }
     }
     kernels::SelectVectorPath(saved);
-    for (std::size_t i = 0; i < data::builtInScripts.size(); ++i) {
-        EXPECT_EQ(Checksum(RunScriptReference(*layers, data::builtInScripts[i].bytes)), expectedChecksums[i])
-            << data::builtInScripts[i].slot << " reference";
+    for (std::size_t i = 0; i < gfx::generatedSlots.size(); ++i) {
+        EXPECT_EQ(Checksum(RunScriptReference(*layers, gfx::generatedSlots[i].script)), expectedChecksums[i])
+            << gfx::generatedSlots[i].name << " reference";
     }
 }
 
@@ -133,7 +134,7 @@ TEST_F(BuiltInScripts, AnyRunOrderGivesTheSameImages) {
         for (int step : {1, 4}) {
             for (std::size_t k = 0; k < 5; ++k) {
                 const std::size_t i = (start + k * static_cast<std::size_t>(step)) % 5;
-                ASSERT_EQ(Checksum(Run(data::builtInScripts[i].bytes)), expectedChecksums[i]) << start << "," << step;
+                ASSERT_EQ(Checksum(Run(gfx::generatedSlots[i].script)), expectedChecksums[i]) << start << "," << step;
             }
         }
     }

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "data/texture_scripts.h"
+#include "gfx/texture_slots.h"
 #include "gfx/generated_textures.h"
 #include "gfx/gl.h"
 #include "gfx/texture_table.h"
@@ -44,9 +45,9 @@ TEST_F(GeneratedTextures, FillTheFiveSlotsWithTheCpuImages) {
                                        &gfx::textures.texGenWarpGrey};
     auto layers = texgen::CreateTextureLayers();
     ASSERT_TRUE(layers);
-    for (std::size_t i = 0; i < data::builtInScripts.size(); ++i) {
+    for (std::size_t i = 0; i < gfx::generatedSlots.size(); ++i) {
         const gfx::TextureSlot& slot = *slots[i];
-        const char* name = data::builtInScripts[i].slot;
+        const char* name = gfx::generatedSlots[i].name;
         ASSERT_TRUE(slot) << name;
         EXPECT_TRUE(glIsTexture(slot->name)) << name;
         gfx::BindTexture(slot);
@@ -59,7 +60,7 @@ TEST_F(GeneratedTextures, FillTheFiveSlotsWithTheCpuImages) {
         EXPECT_EQ(Parameter(GL_TEXTURE_WRAP_S), GL_REPEAT) << name;
         EXPECT_EQ(Parameter(GL_TEXTURE_WRAP_T), GL_REPEAT) << name;
         const std::vector<std::uint8_t> texels = ReadBack(slot);
-        const texgen::Layer& image = texgen::RunScript(*layers, data::builtInScripts[i].bytes);
+        const texgen::Layer& image = texgen::RunScript(*layers, gfx::generatedSlots[i].script);
         EXPECT_EQ(std::memcmp(texels.data(), texgen::Bytes(image), texgen::layerBytes), 0) << name;
     }
     gfx::DeleteTextures();

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "data/texture_scripts.h"
+#include "gfx/texture_slots.h"
 #include "texgen/texgen.h"
 #include "tools/texdump/texdump.h"
 
@@ -35,17 +36,17 @@ TEST(TexDump, WritesTheFiveImagesAndNothingElse) {
 
     auto layers = texgen::CreateTextureLayers();
     ASSERT_TRUE(layers);
-    for (const data::BuiltInScript& script : data::builtInScripts) {
-        const texgen::Layer& image = texgen::RunScript(*layers, script.bytes);
+    for (const gfx::TextureSlotInfo& script : gfx::generatedSlots) {
+        const texgen::Layer& image = texgen::RunScript(*layers, script.script);
         int w = 0, h = 0, channels = 0;
-        const std::string file = (dir / (std::string(script.slot) + ".png")).string();
+        const std::string file = (dir / (std::string(script.name) + ".png")).string();
         unsigned char* png = stbi_load(file.c_str(), &w, &h, &channels, 0);
         ASSERT_NE(png, nullptr) << file;
         EXPECT_EQ(w, 256);
         EXPECT_EQ(h, 256);
         EXPECT_EQ(channels, 3);
         // PNG row r is layer row r.
-        EXPECT_EQ(std::memcmp(png, texgen::Bytes(image), texgen::layerBytes), 0) << script.slot;
+        EXPECT_EQ(std::memcmp(png, texgen::Bytes(image), texgen::layerBytes), 0) << script.name;
         stbi_image_free(png);
     }
     std::filesystem::remove_all(dir);

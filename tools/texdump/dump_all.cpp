@@ -4,8 +4,8 @@
 #include <cctype>
 #include <system_error>
 
-#include "data/texture_scripts.h"
 #include "gfx/image_textures.h"
+#include "gfx/texture_slots.h"
 #include "texgen/texgen.h"
 
 // Static, so that no other user of stb_image_write in one program can clash.
@@ -71,9 +71,11 @@ void Label(Sheet& sheet, const DumpedTexture* font, int x, int y, const std::str
     }
 }
 
+// The slot's magnification; 1 for a texture of no slot.
 int ScaleOf(const DumpedTexture& t) {
-    if (t.name == "texWhite") return 4;
-    if (t.name == "texFont") return 2;
+    for (const gfx::TextureSlotInfo& slot : gfx::textureSlots) {
+        if (t.name == slot.name) return slot.sheetScale;
+    }
     return 1;
 }
 
@@ -88,14 +90,14 @@ bool AlphaZeroEverywhere(const DumpedTexture& t) {
 
 bool MakeImageTextures(std::vector<DumpedTexture>* out, std::string* error) {
     gfx::TextureImage white = gfx::MakeWhiteImage();
-    out->push_back({"texWhite", white.width, white.height, std::move(white.pixels)});
-    for (const gfx::ImageSlotInfo& slot : gfx::imageSlots) {
+    out->push_back({gfx::Slot(gfx::SlotId::White).name, white.width, white.height, std::move(white.pixels)});
+    for (const gfx::TextureSlotInfo& slot : gfx::imageSlots) {
         std::optional<gfx::TextureImage> image = gfx::MakeImageTexture(slot, dumpMaxTextureSize);
         if (!image) {
             *error = std::string("resource ") + slot.resourceName + " is missing or undecodable";
             return false;
         }
-        out->push_back({slot.slotName, image->width, image->height, std::move(image->pixels)});
+        out->push_back({slot.name, image->width, image->height, std::move(image->pixels)});
     }
     return true;
 }
@@ -106,10 +108,10 @@ bool MakeGeneratedTextures(std::vector<DumpedTexture>* out, std::string* error) 
         *error = "out of memory for the texture layers";
         return false;
     }
-    for (const data::BuiltInScript& script : data::builtInScripts) {
-        const texgen::Layer& image = texgen::RunScript(*layers, script.bytes);
+    for (const gfx::TextureSlotInfo& slot : gfx::generatedSlots) {
+        const texgen::Layer& image = texgen::RunScript(*layers, slot.script);
         const std::uint8_t* rgb = texgen::Bytes(image);
-        DumpedTexture t{script.slot, texgen::layerSize, texgen::layerSize, {}};
+        DumpedTexture t{slot.name, texgen::layerSize, texgen::layerSize, {}};
         t.rgba.resize(static_cast<std::size_t>(texgen::layerPixels) * 4);
         for (std::size_t i = 0; i < static_cast<std::size_t>(texgen::layerPixels); ++i) {
             t.rgba[i * 4] = rgb[i * 3];
@@ -156,7 +158,7 @@ DumpedTexture MakeContactSheet(const std::vector<DumpedTexture>& textures) {
             p[3] = 255;
         }
     }
-    const DumpedTexture* font = Find(textures, "texFont");
+    const DumpedTexture* font = Find(textures, gfx::Slot(gfx::SlotId::Font).name);
     for (const Place& place : places) {
         const DumpedTexture& t = *place.texture;
         const bool opaque = AlphaZeroEverywhere(t);
@@ -189,14 +191,11 @@ bool DumpImageTextures(const std::filesystem::path& dir, std::string* error) {
         if (!WritePng(dir / (t.name + ".png"), t.width, t.height, t.rgba.data(), error)) return false;
     }
 
-    // Sheet order: the big ones first, then the square ones by size.
     std::vector<DumpedTexture> all;
     if (!MakeGeneratedTextures(&all, error)) return false;
-    const char* const order[] = {"texLogo", "texFont2", "texFont", "texCredits", "texRock", "texGenSpotsRGB",
-                                 "texGenFire", "texGenSpot", "texGenWarpGrey", "texGenUnusedGreen",
-                                 "texCaustics0", "texCaustics1", "texCaustics2", "texCaustics3", "texWhite"};
     std::vector<DumpedTexture> sheetTextures;
-    for (const char* name : order) {
+    for (gfx::SlotId id : gfx::sheetOrder) {
+        const char* name = gfx::Slot(id).name;
         const DumpedTexture* t = Find(images, name);
         if (!t) t = Find(all, name);
         if (t) sheetTextures.push_back(*t);

@@ -2,7 +2,7 @@
 
 #include <system_error>
 
-#include "data/texture_scripts.h"
+#include "gfx/texture_slots.h"
 #include "texgen/texgen.h"
 
 // Static, so that no other user of stb_image_write in one program can clash.
@@ -24,9 +24,9 @@ bool DumpGeneratedTextures(const std::filesystem::path& dir, std::string* error)
         *error = "out of memory for the texture layers";
         return false;
     }
-    for (const data::BuiltInScript& script : data::builtInScripts) {
-        const texgen::Layer& image = texgen::RunScript(*layers, script.bytes);
-        const std::filesystem::path file = dir / (std::string(script.slot) + ".png");
+    for (const gfx::TextureSlotInfo& slot : gfx::generatedSlots) {
+        const texgen::Layer& image = texgen::RunScript(*layers, slot.script);
+        const std::filesystem::path file = dir / (std::string(slot.name) + ".png");
         if (stbi_write_png(file.c_str(), texgen::layerSize, texgen::layerSize, 3, texgen::Bytes(image),
                            texgen::layerSize * 3) == 0) {
             *error = "cannot write " + file.string();

@@ -3,8 +3,8 @@
 #include <cstring>
 #include <string>
 
+#include "tools/songfile/song_file.h"
 #include "tools/songreport/engine_report.h"
-#include "tools/xminfo/file_stream.h"
 
 namespace xminfo {
 
@@ -101,16 +101,18 @@ void PrintModuleFacts(const music::Module& module, const music::LoadReport& repo
 }
 
 int RunXmInfo(const char* path, std::FILE* out, std::FILE* err, bool json) {
-    RegisterFileStreamOps();
+    // A file that cannot be read leaves the table empty, and the loader
+    // reports that it cannot open the song.
+    const int openError = tools::InstallSongFile(path);
     music::LoadReport report;
     music::Module* module = music::LoadModule(path, &report);
     if (!module) {
         std::string reason = music::DescribeLoadFailure(report);
         if (report.failure == music::LoadFailure::CannotOpen) {
-            reason += std::string(": ") + std::strerror(FileStreamOpenError());
+            reason += std::string(": ") + std::strerror(openError);
         }
         std::fprintf(err, "%s: %s\n", path, reason.c_str());
-        music::RegisterStreamOps(nullptr, nullptr, nullptr, nullptr, nullptr);
+        tools::RemoveSongFile();
         return kExitRejected;
     }
     if (json) {
@@ -120,7 +122,7 @@ int RunXmInfo(const char* path, std::FILE* out, std::FILE* err, bool json) {
         songreport::PrintEngineReport(songreport::AnalyseSong(*module), out);
     }
     music::FreeModule(module);
-    music::RegisterStreamOps(nullptr, nullptr, nullptr, nullptr, nullptr);
+    tools::RemoveSongFile();
     return kExitLoaded;
 }
 

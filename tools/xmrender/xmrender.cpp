@@ -13,6 +13,7 @@
 #include "music/offline_render.h"
 #include "music/stream.h"
 #include "music/xm_loader.h"
+#include "tools/songfile/song_file.h"
 #include "tools/songreport/engine_report.h"
 #include "tools/xmrender/wav_writer.h"
 
@@ -87,81 +88,16 @@ bool ParseOptions(int argc, const char* const* argv, Options& options, std::stri
     return true;
 }
 
-namespace {
-
-// The song file's bytes behind the stream table while the loader reads them:
-// the intro's own song comes from memory too, and the loader's many small
-// seeks cost nothing there.
-struct MemoryStream {
-    const std::vector<std::uint8_t>* bytes = nullptr;
-    std::int32_t position = 0;  // 0..size
-};
-
-const std::vector<std::uint8_t>* fileBytes = nullptr;
-
-MemoryStream& AsStream(void* stream) { return *static_cast<MemoryStream*>(stream); }
-std::int32_t Size(const MemoryStream& s) { return static_cast<std::int32_t>(s.bytes->size()); }
-
-void* OpenMemory(const char*) { return fileBytes ? new MemoryStream{fileBytes, 0} : nullptr; }
-void CloseMemory(void* stream) { delete static_cast<MemoryStream*>(stream); }
-std::int32_t ReadMemory(void* destination, std::int32_t count, void* stream) {
-    MemoryStream& s = AsStream(stream);
-    const std::int32_t n = std::clamp(count, std::int32_t{0}, Size(s) - s.position);
-    if (n > 0) std::memcpy(destination, s.bytes->data() + s.position, static_cast<std::size_t>(n));
-    s.position += n;
-    return n;
-}
-void SeekMemory(void* stream, std::int32_t offset, std::uint8_t origin) {
-    MemoryStream& s = AsStream(stream);
-    std::int64_t to = s.position;
-    if (origin == music::kSeekSet) to = offset;
-    if (origin == music::kSeekCurrent) to = std::int64_t{s.position} + offset;
-    if (origin == music::kSeekEnd) to = std::int64_t{Size(s)} + offset;
-    s.position = static_cast<std::int32_t>(std::clamp<std::int64_t>(to, 0, Size(s)));
-}
-std::int32_t TellMemory(void* stream) { return AsStream(stream).position; }
-
-// The whole file, or false with errno set.
-bool ReadFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return false;
-    std::uint8_t chunk[65536];
-    std::size_t got;
-    bool ok = true;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
-        bytes.insert(bytes.end(), chunk, chunk + got);
-        if (bytes.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
-            errno = EFBIG;  // the stream's positions are 32-bit
-            ok = false;
-            break;
-        }
-    }
-    if (ok && std::ferror(file)) ok = false;
-    const int error = errno;
-    std::fclose(file);
-    errno = error;
-    return ok;
-}
-
-}  // namespace
-
 bool InstallFileStream(const std::string& path, std::FILE* err) {
-    RemoveFileStream();
-    auto bytes = std::make_unique<std::vector<std::uint8_t>>();
-    if (!ReadFile(path, *bytes)) {
-        std::fprintf(err, "%s: cannot open: %s\n", path.c_str(), std::strerror(errno));
+    const int error = tools::InstallSongFile(path);
+    if (error != 0) {
+        std::fprintf(err, "%s: cannot open: %s\n", path.c_str(), std::strerror(error));
         return false;
     }
-    fileBytes = bytes.release();
-    music::RegisterStreamOps(OpenMemory, CloseMemory, ReadMemory, SeekMemory, TellMemory);
     return true;
 }
 
-void RemoveFileStream() {
-    music::RegisterStreamOps(nullptr, nullptr, nullptr, nullptr, nullptr);
-    delete fileBytes;
-    fileBytes = nullptr;
-}
+void RemoveFileStream() { tools::RemoveSongFile(); }
 
 music::Module* LoadSongFile(const std::string& path, std::FILE* err) {
     if (!InstallFileStream(path, err)) return nullptr;

@@ -48,8 +48,7 @@ music::Module* LoadSongFile(const std::string& path, std::FILE* err);
 // will not play of the song (tools/songreport/engine_report.h), on err.
 void PrintEngineSummary(const Options& options, const music::Module& song, std::FILE* err);
 
-// Installs stream operations over the whole file at `path`, read into memory
-// (the intro's own song comes from memory too); false after printing
+// Installs the song file at `path` (tools/songfile/song_file.h); false after printing
 // "PATH: cannot open: ..." to err. RemoveFileStream empties the table and
 // frees the bytes.
 bool InstallFileStream(const std::string& path, std::FILE* err);
