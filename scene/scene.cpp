@@ -57,6 +57,8 @@ void EndWindowPixels() {
     glPopMatrix();
 }
 
+}  // namespace
+
 // The finished frame (scroller included) becomes the texture the next
 // frame's right tube reflects: the lower-left 512 x 512 pixels of the back
 // buffer. The top 32 rows lie above a 480-row frame; GL leaves them
@@ -66,8 +68,6 @@ void CaptureFeedback() {
     glReadBuffer(GL_BACK);
     glCopyTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 0, 0, 512, 512, 0);
 }
-
-}  // namespace
 
 bool DrawScene(SceneClocks& clocks) {
     SceneState& state = sceneState;

@@ -38,4 +38,9 @@ bool DrawScene(SceneClocks& clocks);
 // (-2.35 at the start of the fade, about -6.55 at its end).
 float ExitFadePictureZ(float exitFade);
 
+// The end of every start-up and main frame: the lower-left 512 x 512 pixels
+// of the back buffer become texGenFire, which the next frame's right tube
+// reflects. Leaves texGenFire bound.
+void CaptureFeedback();
+
 }  // namespace scene
