@@ -241,32 +241,37 @@ def yarn(t):
 
 
 def flower(t):
-    """A seven-petalled spirograph flower, gently cupped: the petals rise
-    and fall out of the plane."""
-    a = 2 * np.pi * 3 * t
-    r = 0.38 + 0.62 * np.abs(np.cos(3.5 * a / 3)) ** 0.8
-    x, y = r * np.sin(a), r * np.cos(a)
-    z = np.cos(7 * a / 3 * 1.5) * r ** 2
-    return np.column_stack([x, y, z])
+    """A spirograph flower (a hypotrochoid of 21 loops, rolling circle 8/21
+    of the fixed one), cupped: the rim rises out of the plane."""
+    r = 8.0 / 21.0
+    a = 2 * np.pi * 8 * t
+    x = (1 - r) * np.cos(a) + 0.9 * np.cos((1 - r) / r * a)
+    y = (1 - r) * np.sin(a) - 0.9 * np.sin((1 - r) / r * a)
+    return np.column_stack([x, y, x * x + y * y])
 
 
 def galaxy(t):
-    """A flat two-armed spiral galaxy: out along one arm, across the core,
-    out along the other; a faint ripple keeps it just off the plane."""
-    arm = np.where(t < 0.5, 1.0, -1.0)
-    u = np.where(t < 0.5, 1.0 - 2.0 * t, 2.0 * t - 1.0)  # 1 -> 0 -> 1
-    r = 0.06 + 0.94 * u
-    ang = 2 * np.pi * 2.2 * u + np.where(arm > 0, 0.0, np.pi)
+    """A flat two-armed spiral galaxy: each arm is a band of five strands
+    that wind out from the core, the strands drawn one after another; a
+    faint ripple keeps it just off the plane."""
+    strands, arms = 5, 2
+    k = np.minimum((t * strands * arms).astype(int), strands * arms - 1)
+    u = t * strands * arms - k                       # 0..1 along the strand
+    arm, strand = k // strands, k % strands
+    u = np.where(strand % 2 == 1, 1.0 - u, u)       # back and forth: short hops
+    r = 0.08 + 0.92 * u
+    width = 0.16 * (0.3 + u)                         # arms widen outwards
+    ang = 2 * np.pi * 1.3 * u + np.pi * arm + (strand - 2) * width / np.maximum(r, 0.2)
     x, y = r * np.cos(ang), r * np.sin(ang)
-    z = np.sin(2 * np.pi * 5 * u) * u
+    z = np.sin(2 * np.pi * 3 * u) * u
     return np.column_stack([x, y, z])
 
 
 def knot(t):
-    """A (2, 15) torus knot on a torus of radii 0.381 and 0.119: a ring
-    wound twice round with a coil."""
+    """A (5, 23) torus knot on a torus of radii 0.381 and 0.119: a ring
+    woven of five strands."""
     big, small = 0.381, 0.119
-    phi, psi = 2 * np.pi * 2 * t, 2 * np.pi * 15 * t
+    phi, psi = 2 * np.pi * 5 * t, 2 * np.pi * 23 * t
     return np.column_stack([(big + small * np.cos(psi)) * np.cos(phi),
                             (big + small * np.cos(psi)) * np.sin(phi),
                             small * np.sin(psi)])
