@@ -6,7 +6,7 @@ namespace data {
 namespace {
 
 // 0: QUANDRIX
-const StoredPointShape<1549> set0 = {1549, 9.0f, 0.4f, {
+constexpr StoredPointShape<1549> set0 = {1549, 9.0f, 0.4f, {
     {-0.5f, 0.010028738f, 0.0f},
     {-0.49997544f, 0.0071741347f, 0.0f},
     {-0.49986154f, 0.004321949f, 0.0f},
@@ -1559,7 +1559,7 @@ const StoredPointShape<1549> set0 = {1549, 9.0f, 0.4f, {
 }};
 
 // 1: yarn
-const StoredPointShape<1047> set1 = {1047, 7.0f, 1.0f, {
+constexpr StoredPointShape<1047> set1 = {1047, 7.0f, 1.0f, {
     {0.00091925554f, 0.5f, -0.0000000000000026271993f},
     {-0.007679798f, 0.49934986f, 0.015045027f},
     {-0.038179517f, 0.4984066f, 0.0051604058f},
@@ -2610,7 +2610,7 @@ const StoredPointShape<1047> set1 = {1047, 7.0f, 1.0f, {
 }};
 
 // 2: GREETINGS
-const StoredPointShape<2008> set2 = {2008, 9.0f, 0.4f, {
+constexpr StoredPointShape<2008> set2 = {2008, 9.0f, 0.4f, {
     {-0.5f, 0.0000009384024f, 0.0f},
     {-0.49997774f, -0.0024444137f, 0.0f},
     {-0.49990028f, -0.0048883418f, 0.0f},
@@ -4622,7 +4622,7 @@ const StoredPointShape<2008> set2 = {2008, 9.0f, 0.4f, {
 }};
 
 // 3: flower
-const StoredPointShape<1201> set3 = {1201, 7.0f, 1.0f, {
+constexpr StoredPointShape<1201> set3 = {1201, 7.0f, 1.0f, {
     {0.5f, -0.000000000000055450073f, 0.066f},
     {0.49426946f, -0.029757133f, 0.0633812f},
     {0.48379675f, -0.04945418f, 0.05865564f},
@@ -5827,7 +5827,7 @@ const StoredPointShape<1201> set3 = {1201, 7.0f, 1.0f, {
 }};
 
 // 4: REALTIME
-const StoredPointShape<1787> set4 = {1787, 9.0f, 0.4f, {
+constexpr StoredPointShape<1787> set4 = {1787, 9.0f, 0.4f, {
     {-0.5f, 0.0607382f, 0.0f},
     {-0.5f, 0.058200773f, 0.0f},
     {-0.5f, 0.055663347f, 0.0f},
@@ -7618,7 +7618,7 @@ const StoredPointShape<1787> set4 = {1787, 9.0f, 0.4f, {
 }};
 
 // 5: galaxy
-const StoredPointShape<2080> set5 = {2080, 7.0f, 1.0f, {
+constexpr StoredPointShape<2080> set5 = {2080, 7.0f, 1.0f, {
     {0.042077903f, -0.018374475f, 0.00069720275f},
     {0.061661646f, -0.014809048f, 0.00083727436f},
     {0.07564639f, -0.00843919f, 0.0010701426f},
@@ -9702,7 +9702,7 @@ const StoredPointShape<2080> set5 = {2080, 7.0f, 1.0f, {
 }};
 
 // 6: NO LIMITS
-const StoredPointShape<1646> set6 = {1646, 9.0f, 0.4f, {
+constexpr StoredPointShape<1646> set6 = {1646, 9.0f, 0.4f, {
     {-0.5f, 0.06493019f, 0.0f},
     {-0.5f, 0.062111124f, 0.0f},
     {-0.5f, 0.059292052f, 0.0f},
@@ -11352,7 +11352,7 @@ const StoredPointShape<1646> set6 = {1646, 9.0f, 0.4f, {
 }};
 
 // 7: knot
-const StoredPointShape<1726> set7 = {1726, 7.0f, 1.0f, {
+constexpr StoredPointShape<1726> set7 = {1726, 7.0f, 1.0f, {
     {0.5f, 0.00000000000000016685812f, 0.00000000000000006938895f},
     {0.4995896f, 0.008241932f, 0.009003654f},
     {0.49835986f, 0.016453013f, 0.017961219f},
@@ -13083,7 +13083,7 @@ const StoredPointShape<1726> set7 = {1726, 7.0f, 1.0f, {
 
 }  // namespace
 
-const std::array<PointShape, 8> pointShapes = {
+constinit const std::array<PointShape, 8> pointShapes = {
     View(set0),
     View(set1),
     View(set2),

@@ -335,7 +335,7 @@ def write_cpp(sets, out):
     ]
     for idx, (what, scale, size, p) in enumerate(sets):
         lines.append(f"// {idx}: {what}")
-        lines.append(f"const StoredPointShape<{len(p)}> set{idx} = {{{len(p)}, {literal(scale)}, "
+        lines.append(f"constexpr StoredPointShape<{len(p)}> set{idx} = {{{len(p)}, {literal(scale)}, "
                      f"{literal(size)}, {{")
         for x, y, z in p:
             lines.append(f"    {{{literal(x)}, {literal(y)}, {literal(z)}}},")
@@ -343,7 +343,9 @@ def write_cpp(sets, out):
         lines.append("")
     lines.append("}  // namespace")
     lines.append("")
-    lines.append(f"const std::array<PointShape, {len(sets)}> pointShapes = {{")
+    # Constant-initialised, so the scene state may read it while it is
+    # initialised itself, whatever the order of the two files.
+    lines.append(f"constinit const std::array<PointShape, {len(sets)}> pointShapes = {{")
     for idx in range(len(sets)):
         lines.append(f"    View(set{idx}),")
     lines.append("};")
