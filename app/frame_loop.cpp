@@ -19,6 +19,14 @@ FrameLoopHost SystemFrameLoopHost() {
     return host;
 }
 
+void PrimeScene(scene::SceneState& state, scene::TubeMesh& mesh) {
+    mesh.Deform(state.tubePhase[0], state.tubePhase[1], state.tubePhase[2]);
+    state.tubePhase[1] += 0.008f * 0.5f;  // the per-step speeds of phases 1 and 2
+    state.tubePhase[2] += 0.006f * 2.0f;
+    scene::SetStartShape(state);
+    state.tubeSpin += 1.2f;
+}
+
 void RunFrame(FrameLoop& loop, const FrameLoopHost& host) {
     const long double now = host.readClock();
     loop.frameDelta = static_cast<double>(now - loop.lastClock);

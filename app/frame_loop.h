@@ -10,6 +10,7 @@
 
 #include "platform/messages.h"
 #include "scene/scene.h"
+#include "scene/tube_mesh.h"
 
 namespace app {
 
@@ -35,6 +36,12 @@ struct FrameLoop {
     bool quitRequested = false;     // ends the loop after the current frame
     platform::WPARAM lastWParam = 0;  // of the last message taken; the exit code
 };
+
+// The scene's starting values, once, after the first clock reading: one
+// Deform of the tube with the phases as they stand (all 0), phases 1 and 2
+// one half and two of their per-step speeds on (phase 0 stays), point set 0
+// as the cloud's first shape, and the tube spin 1.2 degrees on (0.1 -> 1.3).
+void PrimeScene(scene::SceneState& state, scene::TubeMesh& mesh);
 
 // One iteration of the loop. Reads keyDown and windowActive.
 void RunFrame(FrameLoop& loop, const FrameLoopHost& host);

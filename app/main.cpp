@@ -12,7 +12,7 @@
 int main() {
     if (!app::CreateDisplay(app::kWindowTitle, 640, 480, 16, true)) return 0;
 
-    scene::tube = new scene::TubeMesh(20, 50, 4.0f, 40.0f);
+    scene::tube = new scene::TubeMesh();
 
     // Without a device or a song the intro runs silently.
     music::StartMusic();
@@ -21,14 +21,13 @@ int main() {
     loop.clocks.pageClock = 0.0;
     loop.clocks.stepInterval = app::stepInterval;
     loop.lastClock = app::ReadClock();
-    scene::PrimeScene();
+    app::PrimeScene(scene::sceneState, *scene::tube);
 
     const int exitCode = app::RunFrameLoop(loop, app::SystemFrameLoopHost());
 
     music::StopMusic();
     gfx::DeleteTextures();
-    delete scene::tube;
-    scene::tube = nullptr;
+    scene::DestroyTube();
     app::DestroyDisplay();
     return exitCode;
 }

@@ -4,6 +4,7 @@
 
 #include "gfx/gl.h"
 #include "gfx/texture_table.h"
+#include "scene/scene_state.h"
 
 namespace scene {
 
@@ -58,5 +59,7 @@ void DrawLogoOverlayAt(double pageClock) {
 
     glDepthFunc(GL_LEQUAL);
 }
+
+void DrawLogoOverlay(const SceneClocks& clocks) { DrawLogoOverlayAt(clocks.pageClock); }
 
 }  // namespace scene

@@ -24,4 +24,7 @@ float BarOffset(double pageClock);
 // texWhite bound.
 void DrawLogoOverlayAt(double pageClock);
 
+// The overlay of this frame, from the page clock.
+void DrawLogoOverlay(const SceneClocks& clocks);
+
 }  // namespace scene

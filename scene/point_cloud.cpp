@@ -6,6 +6,7 @@
 #include "gfx/gl.h"
 #include "gfx/point_sprites.h"
 #include "gfx/texture_table.h"
+#include "scene/scene_state.h"
 #include "texgen/texgen.h"
 
 namespace scene {
@@ -103,6 +104,19 @@ void FacingQuad(const Vector3& p, const BillboardAxes& axes, float h, Vector3 co
     corners[1] = p + (axes.up - axes.right) * h;
     corners[2] = p + (axes.right - axes.up) * h;
     corners[3] = p + (axes.right + axes.up) * h;
+}
+
+void SetStartShape(SceneState& state) {
+    state.pointCloud.shapeA = data::pointShapes[0];
+    state.pointCloud.morphStep = 0;
+}
+
+void ShapeSwitch(SceneState& state) { SwitchShape(state.pointCloud); }
+
+void MorphStep(SceneState& state) { StepMorph(state.pointCloud); }
+
+void DrawPointCloud(SceneState& state, const SceneClocks& clocks) {
+    DrawPointCloudWith(state.pointCloud, state.cameraAngles, clocks.pageClock);
 }
 
 void DrawPointCloudWith(PointCloudState& cloud, const float cameraAngles[3], double pageClock) {

@@ -69,6 +69,21 @@ BillboardAxes AxesFromModelview(const float modelview[16]);
 // (0, 0), (0, 1), (1, 0), (1, 1); half size h in world units.
 void FacingQuad(const Vector3& p, const BillboardAxes& axes, float h, Vector3 corners[4]);
 
+// --- The scene's calls -----------------------------------------------------
+
+// Before the first frame: point set 0 is the set on show. No GL.
+void SetStartShape(SceneState& state);
+
+// Every 10 s of sceneTime: the next set becomes the morph target. No GL.
+void ShapeSwitch(SceneState& state);
+
+// First in every main step: the morph advances. No GL.
+void MorphStep(SceneState& state);
+
+// The cloud of this frame, under the scene's camera angles and page clock;
+// the state it expects and leaves is DrawPointCloudWith's.
+void DrawPointCloud(SceneState& state, const SceneClocks& clocks);
+
 // --- Drawing ---------------------------------------------------------------
 
 // The cloud under its own camera, from explicit inputs (the GL tests use it).

@@ -1,20 +1,41 @@
 #pragma once
-// The scene: composes one frame from the shell's clocks.
+// The scene: DrawScene composes one frame from the shell's clocks, in one of
+// three modes (exit fade, start-up, main), runs the effects in a fixed order
+// with fixed OpenGL state between them, copies the finished frame into
+// texGenFire for the next frame's reflection and advances the stepped
+// animations at most once per frame.
+//
+// One frame, from the loop's side:
+//
+//     scene::SceneClocks clocks;            // the loop owns these
+//     clocks.stepInterval = app::stepInterval;
+//     app::PrimeScene(scene::sceneState, *scene::tube);   // once, before the first frame
+//     for (;;) {
+//         const double delta = ...;          // seconds since the last frame
+//         clocks.sceneTime += delta;
+//         clocks.pageClock += delta;
+//         scene::DrawScene(clocks);          // may zero clocks.pageClock
+//         platform::SwapBuffers();
+//     }
+//
+// Coordinates: the 3D effects draw in eye space under the perspective
+// projection (45 degrees, 640/480, near 0.1, far 100); the text pages and the
+// scroller in window pixels, (0, 0) at the lower left, y up.
+
+#include "scene/scene_state.h"
 
 namespace scene {
 
-// The time values the shell advances every frame and the scene reads.
-struct SceneClocks {
-    double sceneTime = 0.0;    // seconds since the frame loop started
-    double pageClock = 0.0;    // seconds; advanced like sceneTime, zeroed by the scene
-    float exitFade = 0.0f;     // seconds of exit fade left; 0 = no exit requested
-    float stepInterval = 0.0f; // seconds per animation step
-};
-
-// Gives the scene its starting values, once, after the first clock reading.
-void PrimeScene();
-
-// Draws one frame. Always true.
+// Draws one frame. Expects the GL context current, the modelview matrix mode
+// selected, the perspective projection loaded, and the start state: texturing
+// on, depth test on with GL_LEQUAL, blending off, lighting off, clear colour
+// black. Leaves the modelview matrix mode selected. Uses sceneState and the
+// tube; zeroes clocks.pageClock in start-up mode and at page changes. Always
+// true.
 bool DrawScene(SceneClocks& clocks);
+
+// The receding credits picture of the exit fade, at z = 2 * exitFade - 6.75
+// (-2.35 at the start of the fade, about -6.55 at its end).
+float ExitFadePictureZ(float exitFade);
 
 }  // namespace scene

@@ -1,0 +1,48 @@
+#pragma once
+// The scene's inputs from the shell (SceneClocks) and its own animation
+// state (SceneState). Plain records: the timeline rules and the effects'
+// steps work on them without OpenGL, so tests can drive them exactly.
+
+#include "scene/point_cloud.h"
+#include "scene/scroller.h"
+#include "scene/step_clock.h"
+#include "scene/text_pages.h"
+#include "scene/twin_tubes.h"
+
+namespace scene {
+
+// The time values the shell advances every frame and the scene reads.
+struct SceneClocks {
+    double sceneTime = 0.0;     // seconds since the frame loop started; advanced before DrawScene
+    double pageClock = 0.0;     // seconds on the current text page; advanced like sceneTime, zeroed by the scene
+    float exitFade = 0.0f;      // seconds of exit fade left, 2.2 down to 0.1; 0 = no exit requested
+    float stepInterval = 0.0f;  // seconds per animation step (1/refresh - 0.0017, or 1/60)
+};
+
+struct SceneState {
+    StepClock mainStepClock;        // on sceneTime, start 0: tube, camera, text waves, morph
+    StepClock scrollStepClock;      // on sceneTime, start 0: the scroller
+    StepClock textStepClock;        // on pageClock, start 0: the text pages
+    double lastShapeSwitch = 0.0;   // sceneTime seconds of the point cloud's last shape switch
+    double lastCausticChange = 0.0; // sceneTime seconds of the last caustics picture change
+    float tubeSpin = 0.1f;          // degrees, 0..360: spin of both tubes about their axis
+    float tubePhase[3] = {0.0f, 0.0f, 0.0f};     // radians, unwrapped: the tube's deform phases a, b, c
+    float cameraAngles[3] = {0.0f, 0.0f, 0.0f};  // degrees, 0..360: the point cloud's camera
+    float textWaveX = 0.0f;         // degrees, 0..360: phase of the text pages' sideways sway
+    float textWaveY = 0.0f;         // degrees, 0..360: phase of the text pages' bob
+
+    // The effects' own state.
+    TwinTubesState twinTubes;
+    TextPagesState textPages;
+    ScrollerState scroller;
+    PointCloudState pointCloud;
+};
+
+// The one scene state of the intro, zero (or its start values) before the
+// first frame.
+extern SceneState sceneState;
+
+// Back to the start values (tests, and a second run in one process).
+void ResetSceneState();
+
+}  // namespace scene

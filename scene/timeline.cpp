@@ -1,0 +1,77 @@
+#include "scene/timeline.h"
+
+#include "scene/tube_mesh.h"
+
+namespace scene {
+
+namespace {
+
+// Per-step speeds, single precision, and the factors they are used with.
+constexpr float kPhase0Speed = 0.003f;
+constexpr float kPhase1Speed = 0.008f;
+constexpr float kPhase2Speed = 0.006f;
+constexpr float kTubeSpinStep = 2.0f;                                // degrees
+constexpr float kCameraSteps[3] = {1.8f, -2.7f, -2.1f};              // degrees
+constexpr float kTextWaveXStep = 3.2f;                               // degrees
+constexpr float kTextWaveYStep = -5.1f;                              // degrees
+
+}  // namespace
+
+SceneMode ChooseSceneMode(const SceneClocks& clocks) {
+    if (clocks.exitFade > 0.0f) return SceneMode::ExitFade;
+    if (clocks.sceneTime <= static_cast<double>(kStartUpSeconds)) return SceneMode::StartUp;
+    return SceneMode::Main;
+}
+
+void WrapDegrees(float& degrees) {
+    if (degrees > 360.0f) degrees -= 360.0f;
+    if (degrees < 0.0f) degrees += 360.0f;
+}
+
+void AdvanceMainStepValues(SceneState& state) {
+    state.tubePhase[0] += kPhase0Speed * 0.7f;
+    state.tubePhase[1] += kPhase1Speed * 0.5f;
+    state.tubePhase[2] += kPhase2Speed * 2.0f;
+    state.tubeSpin += kTubeSpinStep;
+    if (state.tubeSpin > 360.0f) state.tubeSpin -= 360.0f;
+    for (int i = 0; i < 3; ++i) {
+        state.cameraAngles[i] += kCameraSteps[i];
+        WrapDegrees(state.cameraAngles[i]);
+    }
+    state.textWaveX += kTextWaveXStep;
+    WrapDegrees(state.textWaveX);
+    state.textWaveY += kTextWaveYStep;
+    WrapDegrees(state.textWaveY);
+}
+
+bool RunShapeTimer(SceneState& state, double sceneTime) {
+    if (sceneTime - state.lastShapeSwitch < kShapeSwitchSeconds) return false;
+    ShapeSwitch(state);
+    state.lastShapeSwitch = sceneTime;
+    return true;
+}
+
+bool RunCausticsTimer(SceneState& state, double sceneTime) {
+    if (sceneTime - state.lastCausticChange < kCausticChangeSeconds) return false;
+    CausticsTimer(state);
+    state.lastCausticChange = sceneTime;
+    return true;
+}
+
+bool RunMainStep(SceneState& state, TubeMesh* mesh, const SceneClocks& clocks) {
+    if (!state.mainStepClock.Due(clocks.sceneTime, clocks.stepInterval)) return false;
+    MorphStep(state);
+    if (mesh) mesh->Deform(state.tubePhase[0], state.tubePhase[1], state.tubePhase[2]);
+    AdvanceMainStepValues(state);
+    state.mainStepClock.Restart(clocks.sceneTime);
+    return true;
+}
+
+bool RunScrollStep(SceneState& state, const SceneClocks& clocks) {
+    if (!state.scrollStepClock.Due(clocks.sceneTime, clocks.stepInterval)) return false;
+    ScrollerStep(state);
+    state.scrollStepClock.Restart(clocks.sceneTime);
+    return true;
+}
+
+}  // namespace scene
