@@ -453,13 +453,13 @@ def parse_score(text):
     return score
 
 
-def resolve_echo(tracks, spec, rows, where):
+def resolve_echo(tracks, track, rows, where):
     """The source's notes `delay` rows later. Notes wrap round to the start,
     where the phrase's tail belongs when the pattern follows itself or a
     pattern of the same ending; a key off (note or Kxx) that would wrap
     lands on the last row instead, so an echo never rings on past the
     phrase it follows."""
-    _, instrument, source, delay, volume, (effect, parameter) = spec
+    _, instrument, source, delay, volume, (effect, parameter) = track
     if source not in tracks or tracks[source][0] != "cells":
         raise ScoreError(f"{where}: an echo needs a written track to copy")
     cells = tracks[source][2]
@@ -481,11 +481,11 @@ def build_patterns(score):
         pattern = score.patterns[number]
         tracks = pattern["tracks"]
         rows = [[None] * score.channels for _ in range(pattern["rows"])]
-        for channel, spec in tracks.items():
-            if spec[0] == "echo":
-                instrument, cells = resolve_echo(tracks, spec, pattern["rows"], f"pattern {number} ch{channel}")
+        for channel, track in tracks.items():
+            if track[0] == "echo":
+                instrument, cells = resolve_echo(tracks, track, pattern["rows"], f"pattern {number} ch{channel}")
             else:
-                instrument, cells = spec[1], spec[2]
+                instrument, cells = track[1], track[2]
             for r, (note, volume, effect, parameter, bare) in enumerate(cells):
                 if not (note or volume or effect or parameter):
                     continue
