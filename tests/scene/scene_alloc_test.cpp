@@ -4,46 +4,13 @@
 // the scene's own work (timeline, steps, timers, the tube's Deform) without
 // the GL calls: Mesa's llvmpipe allocates through operator new inside the
 // driver on every frame, which a count here would mistake for ours.
-#include <cstdlib>
-#include <new>
 
 #include <gtest/gtest.h>
 
 #include "app/frame_loop.h"
 #include "scene/timeline.h"
 #include "scene/tube_mesh.h"
-
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define QUANDRIX_OWN_ALLOCATOR 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define QUANDRIX_OWN_ALLOCATOR 1
-#endif
-
-namespace {
-long allocations = 0;
-}
-
-#if defined(QUANDRIX_OWN_ALLOCATOR)
-#error "allocations cannot be counted under a sanitizer; this program is left out of those builds"
-#endif
-void* operator new(std::size_t size) {
-    ++allocations;
-    if (void* p = std::malloc(size ? size : 1)) return p;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    ++allocations;
-    return std::malloc(size ? size : 1);
-}
-void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept { return operator new(size, tag); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+#include "tests/support/allocation_counter.h"
 
 namespace {
 
@@ -51,10 +18,10 @@ TEST(SceneFrames, SixHundredFramesAllocateNothing) {
     scene::ResetSceneState();
     scene::TubeMesh mesh;
     app::PrimeScene(scene::sceneState, mesh);
-    EXPECT_GT(allocations, 0);  // the counter counts: the tube was just made
+    EXPECT_GT(testsupport::AllocationCount(), 0);  // the counter counts: the tube was just made
     scene::SceneClocks clocks;
     clocks.stepInterval = 1.0f / 60.0f - 0.0017f;
-    const long before = allocations;
+    const long before = testsupport::AllocationCount();
     int mainSteps = 0;
     for (int frame = 0; frame < 600; ++frame) {  // start-up mode, then 9.8 s of main mode
         clocks.sceneTime += 1.0 / 60.0;
@@ -70,7 +37,7 @@ TEST(SceneFrames, SixHundredFramesAllocateNothing) {
         mainSteps += scene::RunMainStep(state, &mesh, clocks);
         scene::RunScrollStep(state, clocks);
     }
-    EXPECT_EQ(allocations - before, 0);
+    EXPECT_EQ(testsupport::AllocationCount() - before, 0);
     EXPECT_EQ(mainSteps, 600);
 }
 
