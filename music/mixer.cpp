@@ -265,6 +265,98 @@ void MirrorPingPong(std::int64_t& position, std::int32_t& direction, std::int64_
     }
 }
 
+// How many of the `remaining` frames the voice plays before it reaches the
+// boundary in its direction of travel (the loop end forward, the loop start
+// backward; a sample without loop ends at its length): ceil(distance / step)
+// frames, or all of them when the boundary is out of reach.
+std::int32_t SegmentToBoundary(const Voice& voice, std::int64_t position, std::int64_t step, std::int64_t loopStart,
+                               std::int64_t loopEnd, std::int32_t remaining, bool& reachesBoundary) {
+    reachesBoundary = false;
+    const std::int64_t distance = voice.direction == kBackward ? position - loopStart : loopEnd - position;
+    if (distance < 0) {
+        // Beyond the boundary already: never from the engine, but safe.
+        reachesBoundary = true;
+        return 0;
+    }
+    // Computed in 64 bits for any distance (a narrower look-ahead would let
+    // an absurd step carry a voice past the end of a longer sample within one
+    // segment). The division is needed only when the boundary lies within
+    // reach: step x remaining < 2^58, so the product cannot overflow.
+    if (distance <= step * remaining) {
+        reachesBoundary = true;
+        return static_cast<std::int32_t>((distance + step - 1) / step);
+    }
+    return remaining;
+}
+
+// The gain ramp goes on while the targets stay; new targets restart it from
+// the gain reached so far, over rampLength frames. Bit-exact: difference /
+// 255 / rampLength, two single-precision divisions in that order.
+void RestartRampOnNewTargets(Voice& voice, std::int32_t rampLength) {
+    if (voice.rampFramesLeft != 0 && voice.leftTarget == voice.lastLeftTarget &&
+        voice.rightTarget == voice.lastRightTarget) {
+        return;
+    }
+    voice.lastLeftTarget = voice.leftTarget;
+    voice.lastRightTarget = voice.rightTarget;
+    const std::int32_t leftDifference = voice.leftTarget - (voice.currentLeftGain >> 8);
+    const std::int32_t rightDifference = voice.rightTarget - (voice.currentRightGain >> 8);
+    voice.leftSlope =
+        leftDifference == 0 ? 0.0f : static_cast<float>(leftDifference) / kGainScale / static_cast<float>(rampLength);
+    voice.rightSlope = rightDifference == 0
+        ? 0.0f
+        : static_cast<float>(rightDifference) / kGainScale / static_cast<float>(rampLength);
+    voice.rampFramesLeft = (leftDifference != 0 || rightDifference != 0) ? rampLength : 0;
+}
+
+// Mixes `segment` frames along the ramp from the current gains, growing by
+// the slopes; the reached gains are kept in 8.8, rounded to nearest (ties to
+// even), and are exactly target x 256 once the ramp is over.
+std::int64_t MixRampSegment(Voice& voice, const std::int16_t* data, std::int64_t position, std::int64_t signedStep,
+                            float* out, std::int32_t segment) {
+    float leftGain = static_cast<float>(voice.currentLeftGain) / kCurrentGainScale;
+    float rightGain = static_cast<float>(voice.currentRightGain) / kCurrentGainScale;
+    position = MixRamp(data, position, signedStep, out, segment, leftGain, rightGain, voice.leftSlope,
+                       voice.rightSlope);
+    voice.currentLeftGain = static_cast<std::int32_t>(std::lrint(leftGain * kCurrentGainScale));
+    voice.currentRightGain = static_cast<std::int32_t>(std::lrint(rightGain * kCurrentGainScale));
+    voice.rampFramesLeft -= segment;
+    if (voice.rampFramesLeft == 0) {
+        voice.leftSlope = 0.0f;
+        voice.rightSlope = 0.0f;
+        voice.currentLeftGain = voice.leftTarget * 256;
+        voice.currentRightGain = voice.rightTarget * 256;
+    }
+    return position;
+}
+
+// At the boundary the voice loops (forward or ping-pong) or, without a loop,
+// goes idle; false when it went idle.
+bool LoopAtBoundary(Voice& voice, std::int64_t& position, std::int64_t loopStart, std::int64_t loopEnd) {
+    const Sample& sample = *voice.sample;
+    if (sample.loopType & kLoopForward) {
+        // Whole loop lengths off the integer part, until below the loop end;
+        // the fraction stays.
+        std::int64_t integer = position >> 32;
+        const std::int64_t end = loopEnd >> 32;
+        const std::int64_t length = sample.loopLength;
+        if (integer >= end && length > 0) {
+            integer -= length;  // one loop length is all a step below it needs
+            if (integer >= end) integer -= length * ((integer - end) / length + 1);
+        }
+        position = integer * kOne + static_cast<std::uint32_t>(position);
+        voice.direction = kForward;
+        return true;
+    }
+    if ((sample.loopType & kLoopPingPong) && sample.loopLength > 0) {
+        MirrorPingPong(position, voice.direction, loopStart, loopEnd);
+        return true;
+    }
+    voice.sample = nullptr;
+    position = 0;
+    return false;
+}
+
 // One voice: segments up to the loop boundary or the end of the ramp,
 // whichever comes first, until `frames` frames are mixed or the sample ends.
 void MixVoice(Voice& voice, float* out, std::int32_t frames, std::int32_t rampLength) {
@@ -277,68 +369,16 @@ void MixVoice(Voice& voice, float* out, std::int32_t frames, std::int32_t rampLe
     std::int32_t remaining = frames;
 
     for (;;) {
-        // 1. The segment: up to the boundary in the direction of travel (the
-        // loop end forward, the loop start backward; a sample without loop
-        // ends at its length), k = ceil(distance / step) frames away.
-        std::int32_t segment = remaining;
         bool reachesBoundary = false;
-        const std::int64_t distance = voice.direction == kBackward ? position - loopStart : loopEnd - position;
-        if (distance < 0) {
-            // Beyond the boundary already: never from the engine, but safe.
-            segment = 0;
-            reachesBoundary = true;
-        } else {
-            // Computed in 64 bits for any distance (a narrower look-ahead
-            // would let an absurd step carry a voice past the end of a
-            // longer sample within one segment). The
-            // division is needed only when the boundary lies within reach:
-            // step x segment < 2^58, so the product cannot overflow.
-            if (distance <= step * segment) {
-                const std::int64_t k = (distance + step - 1) / step;
-                segment = static_cast<std::int32_t>(k);
-                reachesBoundary = true;
-            }
-        }
-        const std::int32_t boundarySegment = segment;
-
-        // 2. The ramp: continued while the targets stay, else recomputed from
-        // the gain reached so far towards the new targets over RampLength
-        // frames. Bit-exact: difference / 255 / RampLength, two single-
-        // precision divisions in that order.
-        if (voice.rampFramesLeft == 0 || voice.leftTarget != voice.lastLeftTarget ||
-            voice.rightTarget != voice.lastRightTarget) {
-            voice.lastLeftTarget = voice.leftTarget;
-            voice.lastRightTarget = voice.rightTarget;
-            const std::int32_t leftDifference = voice.leftTarget - (voice.currentLeftGain >> 8);
-            const std::int32_t rightDifference = voice.rightTarget - (voice.currentRightGain >> 8);
-            voice.leftSlope = leftDifference == 0
-                ? 0.0f
-                : static_cast<float>(leftDifference) / kGainScale / static_cast<float>(rampLength);
-            voice.rightSlope = rightDifference == 0
-                ? 0.0f
-                : static_cast<float>(rightDifference) / kGainScale / static_cast<float>(rampLength);
-            voice.rampFramesLeft = (leftDifference != 0 || rightDifference != 0) ? rampLength : 0;
-        }
+        const std::int32_t boundarySegment =
+            SegmentToBoundary(voice, position, step, loopStart, loopEnd, remaining, reachesBoundary);
+        std::int32_t segment = boundarySegment;
+        RestartRampOnNewTargets(voice, rampLength);
 
         const std::int64_t signedStep = voice.direction == kBackward ? -step : step;
         if (voice.rampFramesLeft != 0) {
             segment = std::min(segment, voice.rampFramesLeft);
-            // 3-5. Gains from the current gains, growing by the slopes; the
-            // reached gains are kept in 8.8, rounded to nearest (ties to
-            // even), and exactly target x 256 once the ramp is over.
-            float leftGain = static_cast<float>(voice.currentLeftGain) / kCurrentGainScale;
-            float rightGain = static_cast<float>(voice.currentRightGain) / kCurrentGainScale;
-            position = MixRamp(data, position, signedStep, out, segment, leftGain, rightGain, voice.leftSlope,
-                               voice.rightSlope);
-            voice.currentLeftGain = static_cast<std::int32_t>(std::lrint(leftGain * kCurrentGainScale));
-            voice.currentRightGain = static_cast<std::int32_t>(std::lrint(rightGain * kCurrentGainScale));
-            voice.rampFramesLeft -= segment;
-            if (voice.rampFramesLeft == 0) {
-                voice.leftSlope = 0.0f;
-                voice.rightSlope = 0.0f;
-                voice.currentLeftGain = voice.leftTarget * 256;
-                voice.currentRightGain = voice.rightTarget * 256;
-            }
+            position = MixRampSegment(voice, data, position, signedStep, out, segment);
             if (segment < boundarySegment) {
                 // The ramp ended first: go on from the same position.
                 remaining -= segment;
@@ -355,27 +395,8 @@ void MixVoice(Voice& voice, float* out, std::int32_t frames, std::int32_t rampLe
             position = MixConstant(data, position, signedStep, out, segment, leftGain, rightGain);
         }
 
-        // 6. At the boundary: loop, or the voice goes idle.
         if (!reachesBoundary) break;
-        if (sample.loopType & kLoopForward) {
-            // Whole loop lengths off the integer part, until below the loop
-            // end; the fraction stays.
-            std::int64_t integer = position >> 32;
-            const std::int64_t end = loopEnd >> 32;
-            const std::int64_t length = sample.loopLength;
-            if (integer >= end && length > 0) {
-                integer -= length;  // one loop length is all a step below it needs
-                if (integer >= end) integer -= length * ((integer - end) / length + 1);
-            }
-            position = integer * kOne + static_cast<std::uint32_t>(position);
-            voice.direction = kForward;
-        } else if ((sample.loopType & kLoopPingPong) && sample.loopLength > 0) {
-            MirrorPingPong(position, voice.direction, loopStart, loopEnd);
-        } else {
-            voice.sample = nullptr;
-            position = 0;
-            break;
-        }
+        if (!LoopAtBoundary(voice, position, loopStart, loopEnd)) break;
         remaining -= segment;
         out += 2 * static_cast<std::ptrdiff_t>(segment);
         if (remaining <= 0) break;
