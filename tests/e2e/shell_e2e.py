@@ -26,7 +26,11 @@ SONG = None
 TITLE = "Quandrix 2oo5"
 
 EXIT_DELAY = 2.1       # seconds from the exit request to the end of the process
-EXIT_TOLERANCE = 0.25  # allowed deviation
+# Allowed deviation. The end is seen when the process is gone, so the delay
+# holds the frame that crosses 2.1 s and the whole shutdown (the audio
+# worker joined, the textures freed, the GL context and the X connection
+# closed): on Mesa's llvmpipe with two cores that adds 0.2 to 0.35 s.
+EXIT_TOLERANCE = 0.4
 
 # Measured delays, printed at the end so that they can be quoted.
 measured = {}
