@@ -26,12 +26,11 @@ run_tests() {
   local log="build/$preset/ctest-output.txt"
   headless ctest --preset "$preset" -j "$jobs" "$@" | tee "$log"
   local total skipped cases case_skips
-  total=$(grep -oE 'tests failed out of [0-9]+' "$log" | grep -oE '[0-9]+$' || echo 0)
+  total=$({ grep -oE 'tests failed out of [0-9]+' "$log" || true; } | grep -oE '[0-9]+$' || echo 0)
   skipped=$(grep -cE '^\s+[0-9]+ - .*\(Skipped\)$' "$log" || true)
-  cases=$(grep -hE '^\[  PASSED  \] [0-9]+ tests?\.' "build/$preset/Testing/Temporary/LastTest.log" |
-          awk '{n += $4} END {print n + 0}')
-  case_skips=$(grep -hE '^\[  SKIPPED \] [0-9]+ tests?,' "build/$preset/Testing/Temporary/LastTest.log" |
-               awk '{n += $4} END {print n + 0}')
+  local ran_log="build/$preset/Testing/Temporary/LastTest.log"
+  cases=$({ grep -hE '^\[  PASSED  \] [0-9]+ tests?\.' "$ran_log" || true; } | awk '{n += $4} END {print n + 0}')
+  case_skips=$({ grep -hE '^\[  SKIPPED \] [0-9]+ tests?' "$ran_log" || true; } | awk '{n += $4} END {print n + 0}')
   summaries+=("$preset: $((total - skipped)) of $total tests ran, $skipped skipped; inside them $cases test cases passed, $case_skips skipped")
   skips=$((skips + skipped + case_skips))
 }
