@@ -28,6 +28,9 @@ import tempfile
 import time
 import unittest
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+import shell_e2e  # noqa: E402  (the shared Xvfb helper)
+
 INTRO = None
 TITLE = "Quandrix 2oo5"
 
@@ -127,48 +130,11 @@ def need(tool):
     return path
 
 
-class Xvfb:
-    def __init__(self):
-        read_end, write_end = os.pipe()
-        self.proc = subprocess.Popen(
-            [need("Xvfb"), "-displayfd", str(write_end), "-screen", "0", "640x480x24", "-nolisten", "tcp"],
-            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.close(write_end)
-        number, deadline = b"", time.monotonic() + 20
-        while not number.endswith(b"\n"):
-            ready, _, _ = select.select([read_end], [], [], max(0.0, deadline - time.monotonic()))
-            if not ready:
-                self.close()
-                raise RuntimeError("Xvfb did not start")
-            chunk = os.read(read_end, 16)
-            if not chunk:
-                break
-            number += chunk
-        os.close(read_end)
-        self.display = ":" + number.decode().strip()
-
-    def env(self):
-        env = dict(os.environ)
-        env["DISPLAY"] = self.display
-        env.pop("SDL_VIDEODRIVER", None)
-        env["SDL_AUDIODRIVER"] = "dummy"
-        return env
-
-    def close(self):
-        if self.proc.poll() is None:
-            self.proc.terminate()
-            try:
-                self.proc.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                self.proc.kill()
-                self.proc.wait()
-
-
 def trace_intro(folder):
     """Runs the intro under apitrace for about a second of main mode, asks
     it to leave with Escape and lets the exit fade run out."""
     apitrace, xdotool = need("apitrace"), need("xdotool")
-    xvfb = Xvfb()
+    xvfb = shell_e2e.Xvfb("640x480x24")
     try:
         trace = os.path.join(folder, "intro.trace")
         proc = subprocess.Popen([apitrace, "trace", "--api", "gl", "-o", trace, INTRO], env=xvfb.env(),

@@ -15,14 +15,6 @@ std::string NoteName(int note) {  // 1-based, 1 = C-0
     return std::string(kNames[(note - 1) % 12]) + std::to_string((note - 1) / 12);
 }
 
-const char* LoopName(std::uint8_t loopType) {
-    switch (loopType) {
-        case music::kLoopForward: return "forward";
-        case music::kLoopPingPong: return "ping-pong";
-        default: return "none";
-    }
-}
-
 void PrintEnvelope(const char* name, const std::array<music::EnvelopePoint, music::kEnvelopePoints>& points,
                    int count, int type, int sustain, int loopStart, int loopEnd, std::FILE* out) {
     std::fprintf(out, "    %s envelope: ", name);
@@ -98,6 +90,14 @@ void PrintModuleFacts(const music::Module& module, const music::LoadReport& repo
     }
     const std::string repairs = music::DescribeRepairs(report.repairs);
     std::fprintf(out, "repairs: %s\n", repairs.empty() ? "none" : repairs.c_str());
+}
+
+const char* LoopName(std::uint8_t loopType) {
+    switch (loopType) {
+        case music::kLoopForward: return "forward";
+        case music::kLoopPingPong: return "ping-pong";
+        default: return "none";
+    }
 }
 
 int RunXmInfo(const char* path, std::FILE* out, std::FILE* err, bool json) {

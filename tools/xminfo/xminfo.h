@@ -2,6 +2,7 @@
 // quandrix-xminfo: loads an XM file through the player's own loader and
 // prints what the player will play, or why it refuses the file.
 
+#include <cstdint>
 #include <cstdio>
 
 #include "music/module.h"
@@ -26,5 +27,8 @@ void PrintModuleFactsJson(const music::Module& module, const music::LoadReport& 
 // will not play to out (as JSON with `json`) and returns kExitLoaded; or
 // prints "PATH: REASON" to err and returns kExitRejected.
 int RunXmInfo(const char* path, std::FILE* out, std::FILE* err, bool json = false);
+
+// "forward", "ping-pong" or "none": a sample's loop type as both reports name it.
+const char* LoopName(std::uint8_t loopType);
 
 }  // namespace xminfo

@@ -10,14 +10,6 @@ namespace xminfo {
 
 namespace {
 
-const char* LoopName(std::uint8_t loopType) {
-    switch (loopType) {
-        case music::kLoopForward: return "forward";
-        case music::kLoopPingPong: return "ping-pong";
-        default: return "none";
-    }
-}
-
 void WriteEnvelope(const char* key, const std::array<music::EnvelopePoint, music::kEnvelopePoints>& points,
                    int count, int type, int sustain, int loopStart, int loopEnd, songreport::JsonWriter& json) {
     json.Key(key);
