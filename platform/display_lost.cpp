@@ -1,6 +1,7 @@
 #include "platform/display_lost.h"
 
 #include <atomic>
+#include <csignal>
 #include <cstdio>
 
 #include <X11/Xlib.h>
@@ -47,6 +48,10 @@ void SetDisplayLostCleanup(void (*cleanup)()) {
 
 void WatchForDisplayLoss(bool connected) {
     if (loss.process == 0) loss.process = getpid();
+    // A write to the socket of a server that has just ended would otherwise
+    // kill the process with SIGPIPE before Xlib could see the error and call
+    // the handler below, skipping the cleanup and the exit status.
+    std::signal(SIGPIPE, SIG_IGN);
     XSetIOErrorHandler(OnFatalIoError);
     loss.connected = loss.connected || connected;
 }
