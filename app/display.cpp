@@ -43,6 +43,7 @@ void ResetDisplayState() {
     keyDown.fill(0);
     windowActive = true;
     stepInterval = 0.0f;
+    handles = DisplayHandles{};
 }
 
 float StepIntervalForRefreshRate(int hertz) {

@@ -21,7 +21,8 @@ extern std::array<std::uint8_t, 256> keyDown;   // by virtual-key code: 1 while 
 extern bool windowActive;                       // the window is not minimised
 extern float stepInterval;                      // seconds per animation step
 
-// Back to the starting values (tests).
+// Back to the starting values, the record of which window, device context
+// and rendering context exist included (tests; nothing is released).
 void ResetDisplayState();
 
 // Opens the display: video services, the full-screen switch with the

@@ -23,6 +23,12 @@ PointSpriteProbe ProbePointSprites(const char* extensions, ProcAddressLookup loo
     return probe;
 }
 
+void ResetPointSprites() {
+    pointSpritesAvailable = false;
+    glPointParameterfARB = nullptr;
+    glPointParameterfvARB = nullptr;
+}
+
 void ProbePointSpritesOnContext() {
     const auto* extensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
     const PointSpriteProbe probe = ProbePointSprites(extensions, &platform::GetGlProcAddress);

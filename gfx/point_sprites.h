@@ -32,4 +32,8 @@ PointSpriteProbe ProbePointSprites(const char* extensions, ProcAddressLookup loo
 // platform::GetGlProcAddress), stored in the three globals above.
 void ProbePointSpritesOnContext();
 
+// The three globals back to "no point sprites" (tests, and before a probe on
+// a new context).
+void ResetPointSprites();
+
 }  // namespace gfx

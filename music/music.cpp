@@ -33,4 +33,9 @@ void StopMusic() {
     ReleaseOutputRing();
 }
 
+void ResetMusicState() {
+    StopMusic();
+    ResetOutput();
+}
+
 }  // namespace music

@@ -12,4 +12,9 @@ bool StartMusic();
 // StartMusic.
 void StopMusic();
 
+// Back to the state before any StartMusic (tests): StopMusic, then the
+// rendered-block count and the block starts forgotten and the SDL device
+// in place again.
+void ResetMusicState();
+
 }  // namespace music

@@ -50,6 +50,16 @@ void SetAudioDevice(const platform::AudioDeviceOps* device) {
     output.device = device ? device : &platform::SdlAudioDevice();
 }
 
+void ResetOutput() {
+    if (output.worker || output.deviceOpen) return;
+    output.device = &platform::SdlAudioDevice();
+    output.stopRequest.store(false);
+    output.busy.store(false);
+    output.finished.store(true);
+    output.renderedBlocks.store(0);
+    for (auto& start : output.blockStarts) start.store(0, std::memory_order_relaxed);
+}
+
 std::int32_t PlayingBlock(std::uint64_t bytes, std::int32_t ringFrames, std::int32_t blockFrames) {
     if (ringFrames < 1 || blockFrames < 1) return 0;
     return static_cast<std::int32_t>(((bytes / 4) % static_cast<std::uint64_t>(ringFrames)) /

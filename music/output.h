@@ -42,6 +42,11 @@ bool StartPlayback(Module* song);
 // ring until CloseAudio. False for no song.
 bool StopPlayback(Module* song);
 
+// Forgets what an earlier playback left behind: the rendered-block count,
+// the block starts and a fake device. Main thread, with no worker running
+// and the device closed (it does nothing otherwise); ResetMusicState calls it.
+void ResetOutput();
+
 // The worker thread's entry: every 5 ms it asks the device for its position
 // and renders, in order, each block the position has left. Returns 0.
 int AudioWorker(void* unused);

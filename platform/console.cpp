@@ -25,6 +25,8 @@ void CatchInterrupt() {
 
 bool InterruptRequested() { return interrupted != 0; }
 
+void ResetInterrupt() { interrupted = 0; }
+
 bool ConsoleLineEntered(unsigned milliseconds) {
     pollfd input{STDIN_FILENO, POLLIN, 0};
     const int ready = poll(&input, 1, static_cast<int>(milliseconds));

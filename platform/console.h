@@ -7,6 +7,8 @@ namespace platform {
 // InterruptRequested reports, so the tool can stop cleanly.
 void CatchInterrupt();
 bool InterruptRequested();
+// Forgets an interrupt seen so far (tests; the handlers stay installed).
+void ResetInterrupt();
 
 // Waits up to `milliseconds` for a line on standard input and consumes it;
 // true when one came (Enter pressed, or a line piped in). At the end of

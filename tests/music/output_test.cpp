@@ -96,9 +96,7 @@ protected:
     void TearDown() override {
         music::StopPlayback(song);
         music::FreeModule(song);
-        music::CloseAudio();
-        music::ReleaseOutputRing();
-        music::SetAudioDevice(nullptr);
+        music::ResetMusicState();
     }
 
     // The 16-bit ring block `index` as it is now.

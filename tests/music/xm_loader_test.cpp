@@ -449,7 +449,7 @@ TEST(XmEmbeddedSong, LoadsWithItsFactsAndUsesWhatTheEnginePlays) {
     EXPECT_EQ(m->patternSlotCount, 11);
     EXPECT_EQ(m->songLength, 13);
     EXPECT_EQ(m->restartPosition, 0);
-    EXPECT_EQ(m->flags & 1, 1);
+    EXPECT_TRUE(music::UsesLinearFrequencies(*m));
     EXPECT_EQ(m->defaultSpeed, 3);
     EXPECT_EQ(m->defaultBpm, 160);
     ASSERT_EQ(m->instrumentCount, 11);

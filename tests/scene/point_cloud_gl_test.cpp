@@ -68,10 +68,6 @@ protected:
         ASSERT_TRUE(gfx::LoadTextures());
         spritesFound = gfx::pointSpritesAvailable;
     }
-    void TearDown() override {
-        gfx::pointSpritesAvailable = spritesFound;
-        testsupport::TextureTableTest::TearDown();
-    }
 
     Frame DrawCloud(const scene::PointCloudState& start, const float angles[3], bool sprites) {
         BeginFrame();

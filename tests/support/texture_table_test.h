@@ -4,6 +4,7 @@
 // after every test. Run with SDL_VIDEODRIVER=offscreen.
 #include <gtest/gtest.h>
 
+#include "gfx/point_sprites.h"
 #include "gfx/texture_table.h"
 #include "platform/display.h"
 
@@ -13,7 +14,11 @@ class TextureTableTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { ASSERT_TRUE(platform::OpenHiddenGlContext(640, 480)); }
     static void TearDownTestSuite() { platform::CloseHiddenGlContext(); }
-    void TearDown() override { gfx::DeleteTextures(); }
+    // The next test's LoadTextures probes afresh.
+    void TearDown() override {
+        gfx::DeleteTextures();
+        gfx::ResetPointSprites();
+    }
 };
 
 }  // namespace testsupport

@@ -150,7 +150,7 @@ EngineReport AnalyseSong(const music::Module& module) {
             report.sineVibratoInstruments.push_back(i + 1);
         }
     }
-    report.amigaTable = (module.flags & 1) == 0;
+    report.amigaTable = !music::UsesLinearFrequencies(module);
     return report;
 }
 

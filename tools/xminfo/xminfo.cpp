@@ -57,7 +57,7 @@ void PrintModuleFacts(const music::Module& module, const music::LoadReport& repo
     std::fprintf(out, "order:");
     for (int i = 0; i < module.songLength; ++i) std::fprintf(out, " %d", module.orderTable[i]);
     std::fprintf(out, "\n");
-    std::fprintf(out, "frequency table: %s\n", (module.flags & 1) ? "linear" : "amiga");
+    std::fprintf(out, "frequency table: %s\n", music::UsesLinearFrequencies(module) ? "linear" : "amiga");
     std::fprintf(out, "speed: %d\n", module.defaultSpeed);
     std::fprintf(out, "BPM: %d\n", module.defaultBpm);
     std::fprintf(out, "instruments: %d\n", module.instrumentCount);

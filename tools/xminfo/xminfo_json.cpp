@@ -106,7 +106,7 @@ void PrintModuleFactsJson(const music::Module& module, const music::LoadReport& 
     json.BeginArray(true);
     for (int i = 0; i < module.songLength; ++i) json.Int(module.orderTable[static_cast<std::size_t>(i)]);
     json.EndArray();
-    json.Field("frequencyTable", (module.flags & 1) ? "linear" : "amiga");
+    json.Field("frequencyTable", music::UsesLinearFrequencies(module) ? "linear" : "amiga");
     json.Field("speed", int{module.defaultSpeed});
     json.Field("bpm", int{module.defaultBpm});
     json.Key("instruments");
