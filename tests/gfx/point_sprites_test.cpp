@@ -50,7 +50,7 @@ TEST_F(PointSpriteProbeTest, WithoutTheExtensionNothingIsLookedUp) {
     EXPECT_FALSE(gfx::ProbePointSprites("", &FakeLookup).available);
     EXPECT_FALSE(gfx::ProbePointSprites(nullptr, &FakeLookup).available);
     EXPECT_TRUE(asked.empty());
-    // A substring test, as designed: a longer name that contains it counts.
+    // A substring test: a longer name that contains it counts too.
     EXPECT_TRUE(gfx::ProbePointSprites("GL_ARB_point_parameters_extra", &FakeLookup).available);
 }
 

@@ -331,7 +331,7 @@ TEST(Effects, PortamentoDownSlidesFourPerUnitAndRemembers) {
 }
 
 TEST(Effects, PortamentoUpMirrorsDownWithItsOwnMemoryAndStopsAtOne) {
-    // A choice: the classic engine ignored 1xx.
+    // Played although the engine could ignore it: a tune that slides up expects to be heard sliding.
     std::vector<Row> rows(10, Row{{0, 0, 0, 0x01, 0xFF}});
     rows[0] = {{C4, 1, 0, 0x02, 0x08}};
     rows[1] = {{0, 0, 0, 0x01, 0x10}};
