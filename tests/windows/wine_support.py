@@ -33,6 +33,8 @@ class Wine:
         # Any program makes the prefix; wineboot says when it is ready.
         subprocess.run([WINE, "wineboot", "--init"], env=self.env(), stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=180, check=False)
+        # The prefix is ready once its first server has finished.
+        subprocess.run(["/usr/lib/wine/wineserver", "-w"], env=self.env(), timeout=180, check=False)
         self.prefix_seconds = time.monotonic() - started
 
     def exe(self, relative):
