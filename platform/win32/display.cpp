@@ -165,10 +165,6 @@ bool ReleaseDeviceContext() {
 }
 
 bool DestroyWindow() {
-    // Hidden first: destroying the shown window that has the focus makes
-    // the system look for another window to activate, which under Wine
-    // waits two seconds for an answer before the process may end.
-    if (display.window) ::ShowWindow(display.window, SW_HIDE);
     const bool destroyed = display.window && ::DestroyWindow(display.window) != FALSE;
     display.window = nullptr;
     if (display.icon) DestroyIcon(display.icon);
