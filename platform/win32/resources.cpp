@@ -65,7 +65,22 @@ std::span<const ResourceEntry> EmbeddedResources() {
     return table.entries;
 }
 
+namespace {
+
+// The system compares names without regard to case and keeps them in upper
+// case (windres stores them so); a name with a lower-case letter can never
+// be an exact match, as the lookup promises.
+bool HasLowerCase(std::string_view text) {
+    for (const char c : text) {
+        if (c >= 'a' && c <= 'z') return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 std::span<const std::byte> FindResource(std::string_view name, std::string_view type) {
+    if (name.empty() || HasLowerCase(name) || HasLowerCase(type)) return {};
     const std::string nameText(name);
     const std::string typeText(type);
     return Lookup(nameText.c_str(), SystemType(typeText));
