@@ -73,6 +73,21 @@ class SameBytes(unittest.TestCase):
         self.assertFalse(os.path.exists(os.path.join(self.work, "x.wav")))
 
 
+class StandAlone(unittest.TestCase):
+    """Each .exe runs on a bare Windows: it imports system DLLs only, no
+    MinGW or C++ runtime beside it."""
+    SYSTEM = {"KERNEL32.dll", "USER32.dll", "GDI32.dll", "OPENGL32.dll", "GLU32.dll", "WINMM.dll", "msvcrt.dll"}
+
+    def test_only_system_dlls_are_imported(self):
+        for exe in ("app/quandrix.exe", "tools/xmrender/quandrix-xmrender.exe", "tools/xminfo/quandrix-xminfo.exe",
+                    "tools/texdump/quandrix-texdump.exe", "tools/textpatch/quandrix-textpatch.exe"):
+            dump = subprocess.run(["x86_64-w64-mingw32-objdump", "-p", wine.exe(exe)], check=True,
+                                  stdout=subprocess.PIPE, text=True).stdout
+            dlls = {line.split()[-1] for line in dump.splitlines() if "DLL Name:" in line}
+            self.assertIn("KERNEL32.dll", dlls, exe)
+            self.assertEqual(dlls - self.SYSTEM, set(), exe)
+
+
 class TextPatch(unittest.TestCase):
     PAGES = "WINDOWS ROUND TRIP\n\nSECOND PAGE\nTWO LINES\n"
 
