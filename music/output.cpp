@@ -18,7 +18,7 @@ constexpr unsigned kWorkerSleepMilliseconds = 5;
 constexpr std::size_t kMaxBlocks = 2 * kBufferMilliseconds / kBlockMilliseconds;
 
 struct Output {
-    const platform::AudioDeviceOps* device = &platform::SdlAudioDevice();
+    const platform::AudioDeviceOps* device = &platform::SystemAudioDevice();
     bool deviceOpen = false;
     platform::ThreadHandle* worker = nullptr;
     // Shared with the worker. Plain bytes would be a data race in C++;
@@ -47,7 +47,7 @@ void RenderOneBlock() {
 }  // namespace
 
 void SetAudioDevice(const platform::AudioDeviceOps* device) {
-    output.device = device ? device : &platform::SdlAudioDevice();
+    output.device = device ? device : &platform::SystemAudioDevice();
 }
 
 void ResetOutput() {

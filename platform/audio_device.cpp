@@ -148,4 +148,6 @@ const AudioDeviceOps sdlOps{Open, Play, Position, Reset, Close};
 
 const AudioDeviceOps& SdlAudioDevice() { return sdlOps; }
 
+const AudioDeviceOps& SystemAudioDevice() { return sdlOps; }
+
 }  // namespace platform

@@ -31,6 +31,10 @@ struct AudioDeviceOps {
     void (*close)();
 };
 
+// The system's device: SdlAudioDevice() on SDL, waveOut with one looping
+// buffer on native Win32.
+const AudioDeviceOps& SystemAudioDevice();
+
 // The SDL realisation (the callback copies from the ring). SDL_AUDIODRIVER
 // picks the driver: `disk` with SDL_DISKAUDIOFILE writes exactly what was
 // played to a file, `dummy` plays into nothing.

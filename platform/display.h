@@ -15,6 +15,8 @@
 //   CreateGlContext       SDL_GL_CreateContext (compatibility profile)
 //   MakeCurrent           SDL_GL_MakeCurrent
 //
+// On native Win32 (platform/win32/) each step is the Win32 call of its name.
+//
 // Full screen: SDL reports success for a mode it cannot set (X servers
 // without RandR modes switch nothing), so refusal is decided from the list of
 // modes the display offers: ChangeDisplayMode succeeds when display 0 offers
@@ -57,12 +59,15 @@ enum class WindowStyle {
     Overlapped,  // an ordinary resizable window with a frame
 };
 
-// The hidden window, width x height pixels of client area at (0, 0), as a
-// utility window (no task-bar entry). False on failure.
+// The hidden window at (0, 0) as a utility window (no task-bar entry):
+// width x height pixels of client area on SDL (the window manager adds the
+// frame), of outer size on Win32 (the frame takes its share). False on
+// failure.
 bool CreateWindow(const char* className, const char* title, WindowStyle style, int width, int height,
                   const PixelFormatRequest& pixelFormat);
-// Sets the window's icon from the bytes of a BMP (32-bit with alpha, or
-// palette); false when there is no window or the bytes do not decode.
+// Sets the window's icon from the bytes of the icon resource: a BMP (32-bit
+// with alpha, or palette) on SDL, the icon group of the executable on Win32.
+// False when there is no window or the bytes do not decode.
 bool SetWindowIcon(const void* bmp, std::size_t size);
 bool GetDeviceContext();
 bool ChoosePixelFormat();

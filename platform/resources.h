@@ -3,8 +3,10 @@
 // found by (name, type), as the intro reads no file at run time.
 //
 // An executable that looks resources up links exactly one resource library
-// made by the CMake helper quandrix_add_resources(); that library defines
-// EmbeddedResources(). Any thread may call these; the data never changes.
+// made by the CMake helper quandrix_add_resources(); on SDL that library
+// defines EmbeddedResources(), on Win32 it is the executable's resource
+// script and the table is read from the executable's own resources. Any
+// thread may call these; the data never changes.
 
 #include <cstddef>
 #include <span>

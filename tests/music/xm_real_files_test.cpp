@@ -128,12 +128,12 @@ TEST(XmRealFiles, EveryInstalledSongAgreesWithItsOwnHeaders) {
         const Bytes bytes = ReadFile(path);
         music::LoadReport report;
         ASSERT_EQ(tools::InstallSongFile(path.string()), 0);
-        xmtest::ModulePtr m(music::LoadModule(path.c_str(), &report));
+        xmtest::ModulePtr m(music::LoadModule(path.string().c_str(), &report));
         tools::RemoveSongFile();
         if (!m) {
             // A refusal is allowed, but it must say why.
             EXPECT_NE(report.failure, music::LoadFailure::None);
-            std::printf("%s rejected: %s\n", path.c_str(), music::DescribeLoadFailure(report).c_str());
+            std::printf("%s rejected: %s\n", path.string().c_str(), music::DescribeLoadFailure(report).c_str());
             continue;
         }
         EXPECT_EQ(xmtest::BrokenInvariant(*m), "");

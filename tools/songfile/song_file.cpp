@@ -1,6 +1,7 @@
 #include "tools/songfile/song_file.h"
 
 #include <cerrno>
+#include <filesystem>
 #include <cstdint>
 #include <cstdio>
 #include <limits>
@@ -19,6 +20,13 @@ std::unique_ptr<std::vector<std::uint8_t>> fileBytes;
 
 // The whole file, or false with errno set.
 bool ReadFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
+    // A folder is named as one: Windows' C library opens none and says only
+    // "permission denied".
+    std::error_code ignored;
+    if (std::filesystem::is_directory(path, ignored)) {
+        errno = EISDIR;
+        return false;
+    }
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) return false;
     std::uint8_t chunk[65536];

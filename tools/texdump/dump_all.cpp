@@ -24,7 +24,7 @@ constexpr int kChecker = 8;         // checkerboard square, pixels
 
 bool WritePng(const std::filesystem::path& file, int width, int height, const std::uint8_t* rgba,
               std::string* error) {
-    if (stbi_write_png(file.c_str(), width, height, 4, rgba, width * 4) == 0) {
+    if (stbi_write_png(file.string().c_str(), width, height, 4, rgba, width * 4) == 0) {
         *error = "cannot write " + file.string();
         return false;
     }

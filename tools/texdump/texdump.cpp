@@ -27,7 +27,7 @@ bool DumpGeneratedTextures(const std::filesystem::path& dir, std::string* error)
     for (const gfx::TextureSlotInfo& slot : gfx::generatedSlots) {
         const texgen::Layer& image = texgen::RunScript(*layers, slot.script);
         const std::filesystem::path file = dir / (std::string(slot.name) + ".png");
-        if (stbi_write_png(file.c_str(), texgen::layerSize, texgen::layerSize, 3, texgen::Bytes(image),
+        if (stbi_write_png(file.string().c_str(), texgen::layerSize, texgen::layerSize, 3, texgen::Bytes(image),
                            texgen::layerSize * 3) == 0) {
             *error = "cannot write " + file.string();
             return false;
