@@ -13,7 +13,7 @@ bool StartMusic();
 void StopMusic();
 
 // Back to the state before any StartMusic (tests): StopMusic, then the
-// rendered-block count and the block starts forgotten and the SDL device
+// rendered-block count and the block starts forgotten and the system's device
 // in place again.
 void ResetMusicState();
 

@@ -52,7 +52,7 @@ void SetAudioDevice(const platform::AudioDeviceOps* device) {
 
 void ResetOutput() {
     if (output.worker || output.deviceOpen) return;
-    output.device = &platform::SdlAudioDevice();
+    output.device = &platform::SystemAudioDevice();
     output.stopRequest.store(false);
     output.busy.store(false);
     output.finished.store(true);

@@ -19,8 +19,8 @@
 
 namespace music {
 
-// The device the player uses: the SDL device unless a test installs a fake.
-// Main thread, while nothing plays. nullptr restores the SDL device.
+// The device the player uses: the system's device unless a test installs a fake.
+// Main thread, while nothing plays. nullptr restores the system's device.
 void SetAudioDevice(const platform::AudioDeviceOps* device);
 
 // Opens the device for 16-bit stereo at `rate` and sets up the block

@@ -40,6 +40,8 @@ void CatchInterrupt() { SetConsoleCtrlHandler(OnControl, TRUE); }
 
 bool InterruptRequested() { return interrupted; }
 
+void ResetInterrupt() { interrupted = false; }
+
 bool ConsoleLineEntered(unsigned milliseconds) {
     HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     if (input == nullptr || input == INVALID_HANDLE_VALUE) return true;  // no input at all: its end

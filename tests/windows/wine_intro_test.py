@@ -76,9 +76,14 @@ class IntroCase(unittest.TestCase):
         def stop():
             if proc.poll() is None:
                 proc.kill()
-                # The Windows processes of the prefix go with their server.
-                subprocess.run(["/usr/lib/wine/wineserver", "-k"], env=wine.env(), check=False)
             proc.wait()
+            # The prefix's server and its desktop process outlive the intro
+            # for a while, still bound to this test's X server; the next test
+            # on another X server must not meet them (its window then never
+            # appeared). The Windows processes of the prefix go with their server.
+            subprocess.run(["/usr/lib/wine/wineserver", "-k"], env=wine.env(), check=False,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            subprocess.run(["/usr/lib/wine/wineserver", "-w"], env=wine.env(), check=False, timeout=60)
 
         self.addCleanup(stop)
         return proc
