@@ -10,6 +10,7 @@
 
 #include "app/display.h"
 #include "app/frame_loop.h"
+#include "platform/write_file.h"
 #include "app/startup.h"
 #include "gfx/gl.h"
 #include "music/mixer.h"
@@ -201,7 +202,7 @@ int RunCapture(const Options& options, std::FILE* err) {
                     error = "cannot encode " + file.string();
                     failed = true;
                 } else {
-                    failed = !WriteFileAtomically(file, png, error);
+                    failed = !platform::WriteFileAtomically(file, png, error);
                 }
             }
             if (movie && !failed) failed = !video.WriteFrame(topDown.data(), error);

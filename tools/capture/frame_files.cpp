@@ -20,30 +20,6 @@ std::string FrameFileName(std::int64_t index) {
     return name;
 }
 
-bool WriteFileAtomically(const fs::path& path, const std::vector<std::uint8_t>& bytes, std::string& error) {
-    const fs::path temporary = fs::path(path) += ".tmp";
-    std::FILE* file = std::fopen(temporary.c_str(), "wb");
-    if (!file) {
-        error = "cannot write " + path.string() + ": " + std::strerror(errno);
-        return false;
-    }
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    int reason = errno;
-    if (std::fclose(file) != 0 && ok) {
-        ok = false;
-        reason = errno;
-    }
-    std::error_code code;
-    if (ok) {
-        fs::rename(temporary, path, code);
-        if (!code) return true;
-        reason = code.value();
-    }
-    fs::remove(temporary, code);
-    error = "cannot write " + path.string() + ": " + std::strerror(reason);
-    return false;
-}
-
 namespace {
 
 void Append(png_structp writer, png_bytep data, png_size_t size) {

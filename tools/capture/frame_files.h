@@ -1,7 +1,6 @@
 #pragma once
-// The files quandrix-capture writes, each complete or not at all: a PNG is
-// written under a temporary name beside its final one and renamed into place
-// once closed.
+// The files quandrix-capture writes, each complete or not at all (through
+// platform::WriteFileAtomically).
 
 #include <cstdint>
 #include <filesystem>
@@ -15,12 +14,6 @@ inline constexpr int kHeight = 480;
 
 // frame_00000.png, ...: five digits at least, more when the index needs them.
 std::string FrameFileName(std::int64_t index);
-
-// Writes `bytes` to `path` through `path` + ".tmp" and a rename. False with
-// the reason (the path and the system's message) in `error`; no file of
-// either name is left then.
-bool WriteFileAtomically(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes,
-                         std::string& error);
 
 // Encodes width x height RGB pixels, rows top to bottom, as a PNG into
 // `png` (replacing its contents). Deterministic: the same pixels give the

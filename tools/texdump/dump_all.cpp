@@ -7,11 +7,7 @@
 #include "gfx/image_textures.h"
 #include "gfx/texture_slots.h"
 #include "texgen/texgen.h"
-
-// Static, so that no other user of stb_image_write in one program can clash.
-#define STB_IMAGE_WRITE_STATIC
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#include "stb_image_write.h"
+#include "tools/texdump/texdump.h"
 
 namespace tools {
 
@@ -21,15 +17,6 @@ constexpr int kMargin = 16;         // pixels around and between tiles
 constexpr int kLabelHeight = 14;    // pixels under a tile for its name
 constexpr int kSheetWidth = 4 * 256 + 5 * kMargin;  // four square tiles a row
 constexpr int kChecker = 8;         // checkerboard square, pixels
-
-bool WritePng(const std::filesystem::path& file, int width, int height, const std::uint8_t* rgba,
-              std::string* error) {
-    if (stbi_write_png(file.string().c_str(), width, height, 4, rgba, width * 4) == 0) {
-        *error = "cannot write " + file.string();
-        return false;
-    }
-    return true;
-}
 
 const DumpedTexture* Find(const std::vector<DumpedTexture>& textures, const std::string& name) {
     for (const DumpedTexture& t : textures) {
@@ -188,7 +175,7 @@ bool DumpImageTextures(const std::filesystem::path& dir, std::string* error) {
     std::vector<DumpedTexture> images;
     if (!MakeImageTextures(&images, error)) return false;
     for (const DumpedTexture& t : images) {
-        if (!WritePng(dir / (t.name + ".png"), t.width, t.height, t.rgba.data(), error)) return false;
+        if (!WritePng(dir / (t.name + ".png"), t.width, t.height, 4, t.rgba.data(), error)) return false;
     }
 
     std::vector<DumpedTexture> all;
@@ -201,7 +188,7 @@ bool DumpImageTextures(const std::filesystem::path& dir, std::string* error) {
         if (t) sheetTextures.push_back(*t);
     }
     const DumpedTexture sheet = MakeContactSheet(sheetTextures);
-    return WritePng(dir / "contact-sheet.png", sheet.width, sheet.height, sheet.rgba.data(), error);
+    return WritePng(dir / "contact-sheet.png", sheet.width, sheet.height, 4, sheet.rgba.data(), error);
 }
 
 }  // namespace tools

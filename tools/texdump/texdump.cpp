@@ -1,8 +1,10 @@
 #include "tools/texdump/texdump.h"
 
 #include <system_error>
+#include <vector>
 
 #include "gfx/texture_slots.h"
+#include "platform/write_file.h"
 #include "texgen/texgen.h"
 
 // Static, so that no other user of stb_image_write in one program can clash.
@@ -11,6 +13,26 @@
 #include "stb_image_write.h"
 
 namespace tools {
+
+namespace {
+
+void Append(void* context, void* data, int size) {
+    auto& png = *static_cast<std::vector<std::uint8_t>*>(context);
+    const auto* bytes = static_cast<const std::uint8_t*>(data);
+    png.insert(png.end(), bytes, bytes + size);
+}
+
+}  // namespace
+
+bool WritePng(const std::filesystem::path& file, int width, int height, int channels, const std::uint8_t* pixels,
+              std::string* error) {
+    std::vector<std::uint8_t> png;
+    if (stbi_write_png_to_func(&Append, &png, width, height, channels, pixels, width * channels) == 0) {
+        *error = "cannot encode " + file.string();
+        return false;
+    }
+    return platform::WriteFileAtomically(file, png, *error);
+}
 
 bool DumpGeneratedTextures(const std::filesystem::path& dir, std::string* error) {
     std::error_code ec;
@@ -27,11 +49,7 @@ bool DumpGeneratedTextures(const std::filesystem::path& dir, std::string* error)
     for (const gfx::TextureSlotInfo& slot : gfx::generatedSlots) {
         const texgen::Layer& image = texgen::RunScript(*layers, slot.script);
         const std::filesystem::path file = dir / (std::string(slot.name) + ".png");
-        if (stbi_write_png(file.string().c_str(), texgen::layerSize, texgen::layerSize, 3, texgen::Bytes(image),
-                           texgen::layerSize * 3) == 0) {
-            *error = "cannot write " + file.string();
-            return false;
-        }
+        if (!WritePng(file, texgen::layerSize, texgen::layerSize, 3, texgen::Bytes(image), error)) return false;
     }
     return true;
 }
