@@ -5,8 +5,13 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 mapfile -t wanted < <(grep -v -E '^\s*(#|$)' "$here/debian-packages.txt")
 missing=()
+# A package counts as present when it is installed or when an installed
+# package provides it (NodeSource's nodejs provides and conflicts with npm).
+provided=$(dpkg-query -W -f='${db:Status-Abbrev} ${Provides}\n' 2>/dev/null | awk '$1 == "ii" {print}' \
+  | cut -d' ' -f2- | tr ',' '\n' | sed -E 's/^ *//; s/ .*//' | sort -u)
 for package in "${wanted[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' \
+    && ! grep -qx "$package" <<<"$provided"; then
     missing+=("$package")
   fi
 done
