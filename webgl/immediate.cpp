@@ -1,0 +1,214 @@
+// Immediate mode: each glVertex becomes a finished vertex (clip position,
+// texture coordinate, colour, point size), each glEnd a run of indices into
+// the frame's vertex array, joined to the draw before it when their draw
+// state is the same. Flush hands the whole frame to WebGL.
+#include <cmath>
+#include <cstring>
+
+#include "webgl/backend.h"
+#include "webgl/layer.h"
+
+namespace webgl {
+
+namespace {
+
+// out = m x (x, y, z, 1)
+void Transform(const float m[16], float x, float y, float z, float out[4]) {
+    for (int row = 0; row < 4; ++row) out[row] = m[row] * x + m[4 + row] * y + m[8 + row] * z + m[12 + row];
+}
+
+const float* ModelviewProjection(Layer& layer) {
+    if (layer.mvpStale) {
+        const float* p = layer.projection.Top();
+        const float* m = layer.modelview.Top();
+        for (int row = 0; row < 4; ++row) {
+            for (int column = 0; column < 4; ++column) {
+                const float* b = m + column * 4;
+                layer.mvp[column * 4 + row] = p[row] * b[0] + p[4 + row] * b[1] + p[8 + row] * b[2] + p[12 + row] * b[3];
+            }
+        }
+        layer.mvpStale = false;
+    }
+    return layer.mvp;
+}
+
+// Sphere mapping: the eye's view direction u reflected about the eye-space
+// normal n, r = u - 2 n (n . u), and s, t = r.xy / (2 sqrt(rx^2 + ry^2 +
+// (rz + 1)^2)) + 1/2.
+void SphereMap(const Layer& layer, const float eye[4], float st[2]) {
+    const float length = std::sqrt(eye[0] * eye[0] + eye[1] * eye[1] + eye[2] * eye[2]);
+    if (length == 0.0f) return;
+    const float u[3] = {eye[0] / length, eye[1] / length, eye[2] / length};
+    const float* m = layer.modelview.Top();
+    const float* normal = layer.normal;
+    float n[3];
+    for (int row = 0; row < 3; ++row) n[row] = m[row] * normal[0] + m[4 + row] * normal[1] + m[8 + row] * normal[2];
+    const float twice = 2.0f * (n[0] * u[0] + n[1] * u[1] + n[2] * u[2]);
+    const float r[3] = {u[0] - n[0] * twice, u[1] - n[1] * twice, u[2] - n[2] * twice};
+    const float scale = 2.0f * std::sqrt(r[0] * r[0] + r[1] * r[1] + (r[2] + 1.0f) * (r[2] + 1.0f));
+    if (scale == 0.0f) return;
+    if (layer.texGen[0] && layer.texGenMode[0] == GL_SPHERE_MAP) st[0] = r[0] / scale + 0.5f;
+    if (layer.texGen[1] && layer.texGenMode[1] == GL_SPHERE_MAP) st[1] = r[1] / scale + 0.5f;
+}
+
+// The point's size in pixels: size x sqrt(1 / (a + b d + c d^2)) with d the
+// eye-space depth, clamped to the set range (the rasteriser then clamps to
+// what WebGL draws).
+float DerivedPointSize(const Layer& layer, float eyeZ) {
+    const float d = std::fabs(eyeZ);
+    const float* k = layer.attenuation;
+    const float factor = k[0] + k[1] * d + k[2] * d * d;
+    float size = layer.pointSize / std::sqrt(std::fabs(factor));
+    if (!(size >= layer.pointSizeMin)) size = layer.pointSizeMin;  // NaN too
+    if (size > layer.pointSizeMax) size = layer.pointSizeMax;
+    return size;
+}
+
+bool TextureComplete(const Layer& layer, GLuint name) {
+    if (name == 0 || name >= layer.textures.size()) return false;
+    const TextureRecord& record = layer.textures[name];
+    return record.exists && record.hasImage && (record.minFilter == GL_NEAREST || record.minFilter == GL_LINEAR);
+}
+
+DrawKey CurrentKey(const Layer& layer) {
+    DrawKey key;
+    key.mode = layer.primitive == GL_POINTS       ? GL_POINTS
+               : layer.primitive == GL_LINE_STRIP ? kLines
+                                                  : kTriangles;
+    if (layer.texture2d && TextureComplete(layer, layer.boundTexture)) key.texture = layer.boundTexture;
+    key.sprite = key.mode == GL_POINTS && layer.pointSprite && layer.coordReplace;
+    if (layer.blend) {
+        key.blendSource = layer.blendSource;
+        key.blendDestination = layer.blendDestination;
+    }
+    key.depthFunc = layer.depthTest ? layer.depthFunc : 0;
+    return key;
+}
+
+void Vertex3(float x, float y, float z) {
+    Layer& layer = State();
+    if (!layer.inside) return;  // GL leaves a vertex outside begin/end undefined
+    Vertex v;
+    Transform(ModelviewProjection(layer), x, y, z, v.clip);
+    std::memcpy(v.st, layer.st, sizeof v.st);
+    std::memcpy(v.rgba, layer.rgba, sizeof v.rgba);
+    v.pointSize = 1.0f;
+    const bool sphere = (layer.texGen[0] && layer.texGenMode[0] == GL_SPHERE_MAP) ||
+                        (layer.texGen[1] && layer.texGenMode[1] == GL_SPHERE_MAP);
+    const bool point = layer.primitive == GL_POINTS;
+    if (sphere || point) {
+        float eye[4];
+        Transform(layer.modelview.Top(), x, y, z, eye);
+        if (sphere) SphereMap(layer, eye, v.st);
+        if (point) v.pointSize = DerivedPointSize(layer, eye[2]);
+    }
+    layer.vertices.push_back(v);
+}
+
+}  // namespace
+
+void Flush() {
+    Layer& layer = State();
+    if (layer.context && !layer.draws.empty()) {
+        quandrix_webgl_upload(layer.vertices.data(), static_cast<std::uint32_t>(layer.vertices.size() * sizeof(Vertex)),
+                              layer.indices.data(),
+                              static_cast<std::uint32_t>(layer.indices.size() * sizeof(std::uint32_t)));
+        for (const Draw& draw : layer.draws) {
+            const DrawKey& k = draw.key;
+            quandrix_webgl_draw(k.mode, draw.firstIndex, draw.indexCount, k.texture, k.sprite ? 1 : 0, k.blendSource,
+                                k.blendDestination, k.depthFunc);
+        }
+    }
+    layer.vertices.clear();
+    layer.indices.clear();
+    layer.draws.clear();
+}
+
+}  // namespace webgl
+
+using webgl::State;
+
+extern "C" {
+
+void glBegin(GLenum mode) {
+    webgl::Layer& layer = State();
+    if (layer.inside) return webgl::Refuse(GL_INVALID_OPERATION, "glBegin", mode);
+    if (mode != GL_POINTS && mode != GL_LINE_STRIP && mode != GL_TRIANGLE_STRIP && mode != GL_QUADS) {
+        return webgl::Refuse(GL_INVALID_ENUM, "glBegin", mode);
+    }
+    layer.inside = true;
+    layer.primitive = mode;
+    layer.primitiveFirst = layer.vertices.size();
+}
+
+void glEnd() {
+    webgl::Layer& layer = State();
+    if (!layer.inside) return webgl::Refuse(GL_INVALID_OPERATION, "glEnd", 0);
+    layer.inside = false;
+    const auto first = static_cast<std::uint32_t>(layer.primitiveFirst);
+    auto count = static_cast<std::uint32_t>(layer.vertices.size() - layer.primitiveFirst);
+    std::vector<std::uint32_t>& out = layer.indices;
+    const std::size_t indexStart = out.size();
+    switch (layer.primitive) {
+    case GL_QUADS:
+        count -= count % 4;
+        for (std::uint32_t q = first; q < first + count; q += 4) {
+            out.insert(out.end(), {q, q + 1, q + 3, q + 1, q + 2, q + 3});
+        }
+        break;
+    case GL_TRIANGLE_STRIP:
+        if (count < 3) count = 0;
+        for (std::uint32_t i = 0; i + 2 < count; ++i) {
+            const std::uint32_t v = first + i;
+            // Every second triangle reversed, so all keep the strip's winding.
+            if (i % 2 == 0) {
+                out.insert(out.end(), {v, v + 1, v + 2});
+            } else {
+                out.insert(out.end(), {v + 1, v, v + 2});
+            }
+        }
+        break;
+    case GL_LINE_STRIP:
+        if (count < 2) count = 0;
+        for (std::uint32_t i = 0; i + 1 < count; ++i) out.insert(out.end(), {first + i, first + i + 1});
+        break;
+    default:  // GL_POINTS
+        for (std::uint32_t i = 0; i < count; ++i) out.push_back(first + i);
+        break;
+    }
+    layer.vertices.resize(first + count);  // an incomplete last primitive is dropped
+    const auto added = static_cast<std::uint32_t>(out.size() - indexStart);
+    if (added == 0) return;
+    const webgl::DrawKey key = webgl::CurrentKey(layer);
+    if (!layer.draws.empty() && layer.draws.back().key == key) {
+        layer.draws.back().indexCount += added;
+    } else {
+        layer.draws.push_back(webgl::Draw{key, static_cast<std::uint32_t>(indexStart), added});
+    }
+}
+
+void glVertex2f(GLfloat x, GLfloat y) { webgl::Vertex3(x, y, 0.0f); }
+
+void glVertex3f(GLfloat x, GLfloat y, GLfloat z) { webgl::Vertex3(x, y, z); }
+
+void glTexCoord2f(GLfloat s, GLfloat t) {
+    State().st[0] = s;
+    State().st[1] = t;
+}
+
+void glColor4f(GLfloat red, GLfloat green, GLfloat blue, GLfloat alpha) {
+    float* rgba = State().rgba;
+    rgba[0] = red;
+    rgba[1] = green;
+    rgba[2] = blue;
+    rgba[3] = alpha;
+}
+
+void glNormal3f(GLfloat nx, GLfloat ny, GLfloat nz) {
+    float* normal = State().normal;
+    normal[0] = nx;
+    normal[1] = ny;
+    normal[2] = nz;
+}
+
+}  // extern "C"
