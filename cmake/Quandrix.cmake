@@ -8,7 +8,7 @@ if(WIN32)
   # One .exe that runs on a bare Windows: the C and C++ runtimes and the
   # thread library are linked in, so only system DLLs are imported.
   add_link_options(-static -static-libgcc -static-libstdc++)
-else()
+elseif(NOT EMSCRIPTEN)
   # A program records only the shared libraries it really calls: the offline
   # tools then start without SDL and its many dependencies.
   add_link_options(LINKER:--as-needed)
@@ -92,7 +92,13 @@ function(quandrix_add_resources target)
     list(APPEND files "${rfile}")
     math(EXPR n "${i} / 3")
     set(sym "quandrix_res_${target}_${n}")
-    string(APPEND code "__asm__(\".section .rodata\\n.balign 16\\n.globl ${sym}\\n${sym}:\\n.incbin \\\"${rfile}\\\"\\n.globl ${sym}_end\\n${sym}_end:\\n.byte 0\\n.previous\\n\");\n")
+    if(EMSCRIPTEN)
+      # A WebAssembly object keeps each data symbol in a section of its own,
+      # with its size.
+      string(APPEND code "__asm__(\".section .rodata.${sym},\\\"\\\",@\\n.p2align 4\\n.globl ${sym}\\n${sym}:\\n.incbin \\\"${rfile}\\\"\\n.globl ${sym}_end\\n${sym}_end:\\n.byte 0\\n.size ${sym}, ${sym}_end - ${sym}\\n.size ${sym}_end, 1\\n\");\n")
+    else()
+      string(APPEND code "__asm__(\".section .rodata\\n.balign 16\\n.globl ${sym}\\n${sym}:\\n.incbin \\\"${rfile}\\\"\\n.globl ${sym}_end\\n${sym}_end:\\n.byte 0\\n.previous\\n\");\n")
+    endif()
     string(APPEND code "extern \"C\" const unsigned char ${sym}[];\nextern \"C\" const unsigned char ${sym}_end[];\n")
     string(APPEND table "    {\"${rname}\", \"${rtype}\", ${sym}, ${sym}_end},\n")
     math(EXPR i "${i} + 3")

@@ -1,0 +1,143 @@
+// Quandrix 2oo5 in a web page: start-up, one frame of the loop per display
+// frame, shutdown. The page has no display mode to switch, so the show runs
+// as in a window, without the full-screen question.
+//
+// With a moment in the page's address (page_moment.h) the show first runs on
+// the fixed clock up to that frame, as fast as the page allows and with
+// desktop messages left waiting, then holds its picture. The first exit
+// request after that (a click, Escape or Space, the page being closed) lets
+// the show go on from there on the real clock, and the exit fade plays as
+// usual. The page's data-show attribute says where it is: "seeking",
+// "holding", "running"; the page sets "ended" when the program has ended.
+
+#include <cstdio>
+#include <optional>
+
+#include "app/display.h"
+#include "app/frame_clock.h"
+#include "app/frame_loop.h"
+#include "app/page_moment.h"
+#include "app/startup.h"
+#include "platform/messages.h"
+#include "platform/page.h"
+
+namespace {
+
+enum class Phase {
+    Running,  // the real clock, one frame per display frame
+    Seeking,  // the fixed clock, up to the moment's frame
+    Holding,  // the moment's picture stays until an exit request
+};
+
+// Wall-clock seconds of seeking per display frame: the page keeps
+// responding and shows the show racing forward.
+constexpr long double kSeekSliceSeconds = 0.05L;
+
+struct PageShow {
+    app::FrameLoop loop;
+    app::FrameLoopHost host;
+    Phase phase = Phase::Running;
+    std::int64_t frame = 0;          // frames run so far
+    std::int64_t momentFrame = 0;    // the frame the moment shows
+    std::int64_t exitFrame = -1;     // the frame that takes the moment's exit request; -1: none
+    long double clockOffset = 0.0L;  // the real clock plus this continues the fixed one
+    std::optional<platform::Message> resumeWith;  // the exit request that ended the hold
+};
+
+PageShow show;
+
+long double FixedClock() { return static_cast<long double>(show.frame) / app::kMomentFps; }
+
+// The show goes on from the held picture on the real clock, with the
+// request that ended the hold as the first message it takes.
+void Resume() {
+    show.phase = Phase::Running;
+    show.clockOffset = show.loop.lastClock - app::ReadClock();
+    show.host.readClock = [] { return app::ReadClock() + show.clockOffset; };
+    show.host.peekMessage = [](platform::Message* out) {
+        if (!show.resumeWith) return platform::PeekMessage(out);
+        *out = *show.resumeWith;
+        show.resumeWith.reset();
+        return true;
+    };
+    platform::SetPageState("running");
+}
+
+// Messages while the picture is held are handled, the exit requests end the
+// hold: a click or the quit message (a close) goes to the loop as the first
+// message it takes; Escape or Space is already marked down in keyDown.
+void Hold() {
+    platform::Message message;
+    while (platform::PeekMessage(&message)) {
+        show.loop.lastWParam = message.wParam;
+        if (message.message == platform::WM_LBUTTONDOWN || message.message == platform::WM_QUIT) {
+            show.resumeWith = message;
+            return Resume();
+        }
+        platform::TranslateMessage(message);
+        platform::DispatchMessage(message);
+        if (app::keyDown[platform::VK_ESCAPE] || app::keyDown[platform::VK_SPACE]) return Resume();
+    }
+}
+
+void Seek() {
+    const long double until = app::ReadClock() + kSeekSliceSeconds;
+    while (show.phase == Phase::Seeking && !show.loop.quitRequested) {
+        app::RunFrame(show.loop, show.host);
+        if (show.frame == show.momentFrame) {
+            show.phase = Phase::Holding;
+            platform::SetPageState("holding");
+        }
+        ++show.frame;
+        if (app::ReadClock() >= until) break;
+    }
+}
+
+bool Frame(void*) {
+    switch (show.phase) {
+    case Phase::Seeking: Seek(); break;
+    case Phase::Holding: Hold(); break;
+    case Phase::Running: app::RunFrame(show.loop, show.host); break;
+    }
+    return !show.loop.quitRequested;
+}
+
+int Finish(void*) {
+    app::ShutDown();
+    return static_cast<int>(show.loop.lastWParam);
+}
+
+}  // namespace
+
+int main() {
+    std::string warnings;
+    const std::optional<app::PageMoment> moment = app::ParsePageMoment(platform::PageAddressFragment(), warnings);
+    if (!warnings.empty()) std::fputs(warnings.c_str(), stdout);
+
+    // Browsers pace frames at the display's rate without saying it; the
+    // steps are paced as on the 60 Hz of nearly every display, and of the
+    // fixed clock.
+    app::stepInterval = app::StepIntervalForRefreshRate(app::kMomentFps);
+    app::StartUpOptions options;
+    options.fullscreen = false;
+    show.host = app::SystemFrameLoopHost();
+    if (moment) {
+        show.phase = Phase::Seeking;
+        show.momentFrame = app::MomentFrame(moment->seconds);
+        if (moment->exitAt >= 0.0) show.exitFrame = app::MomentFrame(moment->exitAt);
+        // Reading n of the fixed clock is n / 60 s: start-up takes reading
+        // 0, frame k reads (k + 1) / 60.
+        options.readClock = [] { return FixedClock(); };
+        show.host.readClock = [] { return static_cast<long double>(show.frame + 1) / app::kMomentFps; };
+        show.host.peekMessage = [](platform::Message* out) {
+            if (show.frame != show.exitFrame) return false;
+            *out = platform::Message{platform::WM_LBUTTONDOWN, platform::MK_LBUTTON, platform::MakeLParam(320, 240)};
+            return true;
+        };
+        platform::SetPageState("seeking");
+    } else {
+        platform::SetPageState("running");
+    }
+    if (!app::StartUp(show.loop, options)) return 0;
+    platform::RunFrames(Frame, Finish, nullptr);
+}

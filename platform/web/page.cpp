@@ -1,0 +1,59 @@
+// The page around the intro: its address, the show's state on the root
+// element, and the browser's frame callback (requestAnimationFrame through
+// Emscripten's main loop).
+#include "platform/page.h"
+
+#include <cstdlib>
+
+#include <emscripten/emscripten.h>
+
+namespace platform {
+
+namespace {
+
+struct FrameLoop {
+    bool (*frame)(void*) = nullptr;
+    int (*finish)(void*) = nullptr;
+    void* argument = nullptr;
+};
+
+FrameLoop loop;
+
+// The fragment's length in UTF-8 bytes; with a buffer of that many bytes
+// and one more, the fragment itself.
+EM_JS(int, ReadFragment, (char* buffer, int size), {
+    var fragment = window.location.hash.substring(1);
+    if (buffer) stringToUTF8(fragment, buffer, size);
+    return lengthBytesUTF8(fragment);
+});
+
+EM_JS(void, WriteState, (const char* state), {
+    document.documentElement.dataset.show = UTF8ToString(state);
+});
+
+void OnFrame(void*) {
+    if (loop.frame(loop.argument)) return;
+    emscripten_cancel_main_loop();
+    // The runtime ends here (the page's Module.onExit hears the status).
+    emscripten_force_exit(loop.finish(loop.argument));
+}
+
+}  // namespace
+
+std::string PageAddressFragment() {
+    std::string fragment(static_cast<std::size_t>(ReadFragment(nullptr, 0)) + 1, '\0');
+    fragment.resize(static_cast<std::size_t>(ReadFragment(fragment.data(), static_cast<int>(fragment.size()))));
+    return fragment;
+}
+
+void SetPageState(const char* state) { WriteState(state); }
+
+void RunFrames(bool (*frame)(void*), int (*finish)(void*), void* argument) {
+    loop = FrameLoop{frame, finish, argument};
+    // 0 frames per second: the browser's own pace (requestAnimationFrame);
+    // simulating an infinite loop unwinds main here and never returns.
+    emscripten_set_main_loop_arg(OnFrame, nullptr, 0, 1);
+    std::abort();  // not reached
+}
+
+}  // namespace platform
