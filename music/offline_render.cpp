@@ -44,7 +44,7 @@ void ReadPlayedFrames(std::int16_t* destination, std::uint64_t frames) {
         const std::uint64_t at = render.played % ringFrames;
         const std::uint64_t n = std::min({frames, render.rendered - render.played, ringFrames - at});
         if (destination) {
-            std::memcpy(destination, mixer.outputRing.get() + at * 2, n * 2 * sizeof(std::int16_t));
+            std::memcpy(destination, mixer.outputRing.get() + at * 2, static_cast<std::size_t>(n) * 2 * sizeof(std::int16_t));
             destination += n * 2;
         }
         render.played += n;
