@@ -1,8 +1,20 @@
 #!/usr/bin/env bash
 # Installs the Debian packages of scripts/debian-packages.txt that are not
-# installed yet. Uses sudo when not run as root.
+# installed yet (using sudo when not run as root), then the npm packages of
+# the web tests exactly as tests/web/package-lock.json pins them (npm ci),
+# unless they are installed from that same lock file already.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+
+web_tests="$here/../tests/web"
+npm_packages() {
+  if cmp -s "$web_tests/package-lock.json" "$web_tests/node_modules/.installed-from-lock" 2>/dev/null; then
+    return
+  fi
+  echo "setup: installing the web tests' npm packages (npm ci)"
+  (cd "$web_tests" && npm ci --no-audit --no-fund --loglevel=error)
+  cp "$web_tests/package-lock.json" "$web_tests/node_modules/.installed-from-lock"
+}
 mapfile -t wanted < <(grep -v -E '^\s*(#|$)' "$here/debian-packages.txt")
 missing=()
 # A package counts as present when it is installed or when an installed
@@ -17,6 +29,7 @@ for package in "${wanted[@]}"; do
 done
 if [ ${#missing[@]} -eq 0 ]; then
   echo "setup: every package is installed"
+  npm_packages
   exit 0
 fi
 sudo=""
@@ -24,3 +37,4 @@ sudo=""
 echo "setup: installing ${missing[*]}"
 $sudo apt-get update -qq
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+npm_packages

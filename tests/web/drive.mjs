@@ -1,0 +1,121 @@
+// Drives the web build of the intro in headless Chromium, as a person would
+// with a browser, for the tests (web_page_test.py) and the benchmark
+// (bench/web_page.py). Usage: node drive.mjs PLAN.json; prints one JSON
+// report on standard output.
+//
+// The plan: {"chromium": PATH, "site": FOLDER, "visits": [VISIT, ...]}, where
+// FOLDER holds quandrix.html/.js/.wasm, served at http://localhost/ straight
+// from the folder (requests are answered inside the browser; no server and
+// no network). A visit opens quandrix.html#FRAGMENT in a fresh 640 x 480
+// page and runs its steps in order:
+//   {"state": S, "timeout": SECONDS}  wait until the page's data-show is S
+//   {"sleep": SECONDS}
+//   {"screenshot": PATH}               the canvas as PNG
+//   {"click": true}                    a left click in the canvas's middle
+//   {"key": NAME}                      a key held for 0.4 s (puppeteer's key names)
+//   {"close": true}                    the page's beforeunload event, as when it is closed
+//   {"frames": SECONDS}                counts the display frames drawn for SECONDS
+// Each step's report gives "started" and "at" (seconds since the page was
+// opened, before and after it) and, for "frames", "count". A visit reports its steps, the console messages
+// ({"type", "text"}), uncaught page errors, failed requests, the first
+// animation frame after the module started ("firstFrame", seconds), and the
+// exit status once the show has ended.
+import fs from 'node:fs';
+import path from 'node:path';
+import puppeteer from 'puppeteer-core';
+
+const plan = JSON.parse(fs.readFileSync(process.argv[2], 'utf8'));
+const origin = 'http://localhost/';
+const types = {'.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm'};
+
+// Counts animation frames from the first one that runs after the module's
+// main has started the show (data-show leaves "loading").
+const frameCounter = `
+  window.quandrixFrames = 0;
+  window.quandrixFirstFrame = null;
+  const request = window.requestAnimationFrame.bind(window);
+  window.requestAnimationFrame = (callback) => request((time) => {
+    callback(time);
+    if (document.documentElement.dataset.show === 'loading') return;
+    if (window.quandrixFirstFrame === null) window.quandrixFirstFrame = performance.now() / 1000;
+    window.quandrixFrames++;
+  });`;
+
+async function serve(request) {
+  const url = new URL(request.url());
+  const file = path.join(plan.site, path.basename(url.pathname));
+  if (url.origin + '/' !== origin || !fs.existsSync(file)) return request.respond({status: 404, body: ''});
+  return request.respond({status: 200, contentType: types[path.extname(file)] || 'application/octet-stream',
+                          body: fs.readFileSync(file)});
+}
+
+async function waitForState(page, state, seconds) {
+  await page.waitForFunction((s) => document.documentElement.dataset.show === s, {timeout: seconds * 1000}, state);
+}
+
+async function visit(browser, spec) {
+  const page = await browser.newPage();
+  const report = {fragment: spec.fragment, console: [], errors: [], failed: [], steps: []};
+  page.on('console', (message) => report.console.push({type: message.type(), text: message.text()}));
+  page.on('pageerror', (error) => report.errors.push(String(error)));
+  page.on('requestfailed', (request) => report.failed.push(request.url()));
+  await page.setViewport({width: 640, height: 480, deviceScaleFactor: 1});
+  await page.setRequestInterception(true);
+  page.on('request', serve);
+  await page.evaluateOnNewDocument(frameCounter);
+  const opened = Date.now();
+  const now = () => (Date.now() - opened) / 1000;
+  await page.goto(origin + 'quandrix.html' + (spec.fragment ? '#' + spec.fragment : ''));
+  for (const step of spec.steps) {
+    const done = {...step, started: now()};
+    if (step.state) await waitForState(page, step.state, step.timeout || 60);
+    if (step.sleep) await new Promise((resolve) => setTimeout(resolve, step.sleep * 1000));
+    if (step.screenshot) {
+      const canvas = await page.$('#canvas');
+      await canvas.screenshot({path: step.screenshot, type: 'png'});
+    }
+    if (step.click) await page.mouse.click(320, 240);
+    if (step.key) {
+      await page.keyboard.down(step.key);
+      await new Promise((resolve) => setTimeout(resolve, 400));
+      await page.keyboard.up(step.key);
+    }
+    if (step.close) await page.evaluate(() => window.dispatchEvent(new Event('beforeunload')));
+    if (step.frames) {
+      const before = await page.evaluate(() => window.quandrixFrames);
+      await new Promise((resolve) => setTimeout(resolve, step.frames * 1000));
+      done.count = (await page.evaluate(() => window.quandrixFrames)) - before;
+    }
+    done.at = now();
+    report.steps.push(done);
+  }
+  const root = await page.evaluate(() => ({...document.documentElement.dataset, firstFrame: window.quandrixFirstFrame}));
+  report.state = root.show;
+  report.exitStatus = root.exitStatus === undefined ? null : Number(root.exitStatus);
+  report.firstFrame = root.firstFrame;
+  report.boxes = await page.$$eval('.quandrix-box', (boxes) => boxes.map((box) => box.innerText));
+  await page.close();
+  return report;
+}
+
+const browser = await puppeteer.launch({
+  executablePath: plan.chromium,
+  headless: true,
+  userDataDir: fs.mkdtempSync(path.join(plan.scratch || '/tmp', 'chromium-')),
+  args: ['--no-sandbox', '--disable-background-networking', '--disable-component-update', '--disable-sync',
+         '--no-first-run', '--disable-quic', '--enable-unsafe-swiftshader', '--use-angle=swiftshader',
+         ...(plan.arguments || [])],
+});
+const reports = [];
+try {
+  for (const spec of plan.visits) {
+    try {
+      reports.push(await visit(browser, spec));
+    } catch (error) {
+      reports.push({fragment: spec.fragment, failure: String(error)});
+    }
+  }
+} finally {
+  await browser.close();
+}
+process.stdout.write(JSON.stringify({visits: reports}, null, 1) + '\n');
