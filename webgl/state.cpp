@@ -104,17 +104,36 @@ bool Outside(const char* entry) {
     return false;
 }
 
-void PointParameterf(GLenum pname, GLfloat param) { PointParameterfv(pname, &param); }
+namespace {
+
+// The point parameters of one value; nullptr for any other name.
+float* ScalarPointParameter(Layer& layer, GLenum pname) {
+    switch (pname) {
+    case GL_POINT_SIZE_MIN_ARB: return &layer.pointSizeMin;
+    case GL_POINT_SIZE_MAX_ARB: return &layer.pointSizeMax;
+    case GL_POINT_FADE_THRESHOLD_SIZE_ARB: return &layer.fadeThreshold;
+    default: return nullptr;
+    }
+}
+
+}  // namespace
+
+void PointParameterf(GLenum pname, GLfloat param) {
+    if (!Outside("glPointParameterfARB")) return;
+    float* value = ScalarPointParameter(State(), pname);
+    if (!value) return Refuse(GL_INVALID_ENUM, "glPointParameterfARB", pname);  // the attenuation takes three
+    *value = param;
+}
 
 void PointParameterfv(GLenum pname, const GLfloat* params) {
     if (!Outside("glPointParameterfvARB")) return;
     Layer& layer = State();
-    switch (pname) {
-    case GL_POINT_SIZE_MIN_ARB: layer.pointSizeMin = params[0]; break;
-    case GL_POINT_SIZE_MAX_ARB: layer.pointSizeMax = params[0]; break;
-    case GL_POINT_FADE_THRESHOLD_SIZE_ARB: layer.fadeThreshold = params[0]; break;
-    case GL_POINT_DISTANCE_ATTENUATION_ARB: std::memcpy(layer.attenuation, params, sizeof layer.attenuation); break;
-    default: Refuse(GL_INVALID_ENUM, "glPointParameterfvARB", pname); break;
+    if (pname == GL_POINT_DISTANCE_ATTENUATION_ARB) {
+        std::memcpy(layer.attenuation, params, sizeof layer.attenuation);
+    } else if (float* value = ScalarPointParameter(layer, pname)) {
+        *value = params[0];
+    } else {
+        Refuse(GL_INVALID_ENUM, "glPointParameterfvARB", pname);
     }
 }
 
