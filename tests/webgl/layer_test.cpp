@@ -1,0 +1,172 @@
+// The GL layer against a recording WebGL side: how begin/end pairs become
+// draws, the arithmetic of vertices, and the refusals its header promises.
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <tuple>
+
+#include <gtest/gtest.h>
+
+#include "tests/webgl/recording_backend.h"
+
+namespace {
+
+class GlLayer : public ::testing::Test {
+protected:
+    void SetUp() override {
+        recording = Recording{};
+        ASSERT_TRUE(webgl::CreateContext("#canvas"));
+    }
+    void TearDown() override { webgl::DestroyContext(); }
+};
+
+void Quad() {
+    glBegin(GL_QUADS);
+    glVertex2f(0, 0);
+    glVertex2f(1, 0);
+    glVertex2f(1, 1);
+    glVertex2f(0, 1);
+    glEnd();
+}
+
+GLuint Texture(bool withImage) {
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    const unsigned char pixels[16] = {};
+    if (withImage) glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 2, 2, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
+    return name;
+}
+
+TEST_F(GlLayer, BeginEndPairsJoinWhileTheDrawStateHolds) {
+    const GLuint picture = Texture(true);
+    const GLuint empty = Texture(false);
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, picture);
+    Quad();
+    glTranslatef(1, 0, 0);  // matrices are no draw state
+    Quad();
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+    Quad();
+    glBindTexture(GL_TEXTURE_2D, empty);  // no image: drawn untextured
+    Quad();
+    glBegin(GL_LINE_STRIP);
+    for (int i = 0; i < 3; ++i) glVertex2f(0, 0);
+    glEnd();
+    glBegin(GL_TRIANGLE_STRIP);
+    for (int i = 0; i < 4; ++i) glVertex2f(0, 0);
+    glEnd();
+    glBegin(GL_QUADS);  // one vertex too many: dropped
+    for (int i = 0; i < 5; ++i) glVertex2f(0, 0);
+    glEnd();
+    webgl::Present();
+
+    const unsigned off = webgl::kBlendOff;
+    const std::vector<std::tuple<unsigned, std::uint32_t, std::uint32_t, unsigned, unsigned>> expected = {
+        {webgl::kTriangles, 0, 12, picture, off},
+        {webgl::kTriangles, 12, 6, picture, GL_SRC_ALPHA},
+        {webgl::kTriangles, 18, 6, 0, GL_SRC_ALPHA},
+        {webgl::kLines, 24, 4, 0, GL_SRC_ALPHA},
+        {webgl::kTriangles, 28, 12, 0, GL_SRC_ALPHA},
+    };
+    ASSERT_EQ(recording.draws.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const RecordedDraw& d = recording.draws[i];
+        EXPECT_EQ(std::make_tuple(d.mode, d.firstIndex, d.indexCount, d.texture, d.blendSource), expected[i]) << i;
+    }
+    EXPECT_EQ(recording.vertices.size(), 27u);
+    const std::vector<std::uint32_t> quads(recording.indices.begin(), recording.indices.begin() + 12);
+    EXPECT_EQ(quads, (std::vector<std::uint32_t>{0, 1, 3, 1, 2, 3, 4, 5, 7, 5, 6, 7}));
+    const std::vector<std::uint32_t> lineAndStrip(recording.indices.begin() + 24, recording.indices.begin() + 34);
+    EXPECT_EQ(lineAndStrip, (std::vector<std::uint32_t>{16, 17, 17, 18, 19, 20, 21, 21, 20, 22}));
+    EXPECT_EQ(recording.vertices[4].clip[0], 1.0f);  // the translated quad
+}
+
+TEST_F(GlLayer, VerticesTextureCoordinatesAndPointSizesAsInGl) {
+    glMatrixMode(GL_PROJECTION);
+    gluPerspective(45.0, 4.0 / 3.0, 0.1, 100.0);
+    glMatrixMode(GL_MODELVIEW);
+    glTranslatef(0, 0, -5);
+    glRotatef(90, 0, 0, 1);
+    glBegin(GL_POINTS);
+    glVertex3f(1, 0, 0);  // at (0, 1, -5) in the eye's space
+    glEnd();
+
+    // Sphere mapping: looking straight ahead at a normal tilted 45 degrees
+    // to the right, the reflection runs along +x.
+    glLoadIdentity();
+    glEnable(GL_TEXTURE_GEN_S);
+    glEnable(GL_TEXTURE_GEN_T);
+    glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
+    glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
+    glNormal3f(0.70710678f, 0.0f, 0.70710678f);
+    glBegin(GL_POINTS);
+    glVertex3f(0, 0, -1);
+    glEnd();
+
+    // size / sqrt(1 + 0.01 d^2) at d = 10, then clamped to the maximum.
+    const auto parameterfv = reinterpret_cast<PFNGLPOINTPARAMETERFVARBPROC>(webgl::GetProcAddress("glPointParameterfvARB"));
+    const auto parameterf = reinterpret_cast<PFNGLPOINTPARAMETERFARBPROC>(webgl::GetProcAddress("glPointParameterfARB"));
+    const float attenuation[3] = {1.0f, 0.0f, 0.01f};
+    parameterfv(GL_POINT_DISTANCE_ATTENUATION_ARB, attenuation);
+    glPointSize(30.0f);
+    glBegin(GL_POINTS);
+    glVertex3f(0, 0, -10);
+    parameterf(GL_POINT_SIZE_MAX_ARB, 20.0f);  // refused: inside begin/end
+    glEnd();
+    parameterf(GL_POINT_SIZE_MAX_ARB, 20.0f);
+    glBegin(GL_POINTS);
+    glVertex3f(0, 0, -10);
+    glEnd();
+    webgl::Present();
+
+    ASSERT_EQ(recording.vertices.size(), 4u);
+    const float* clip = recording.vertices[0].clip;
+    const double f = 1.0 / std::tan(22.5 * 3.14159265358979 / 180.0);
+    EXPECT_NEAR(clip[0], 0.0, 1e-6);
+    EXPECT_NEAR(clip[1], f, 1e-5);
+    EXPECT_NEAR(clip[2], 100.1 / 99.9 * 5.0 - 20.0 / 99.9, 1e-5);
+    EXPECT_NEAR(clip[3], 5.0, 1e-6);
+    EXPECT_NEAR(recording.vertices[1].st[0], 0.5 + 1.0 / (2.0 * std::sqrt(2.0)), 1e-6);
+    EXPECT_NEAR(recording.vertices[1].st[1], 0.5, 1e-6);
+    EXPECT_NEAR(recording.vertices[2].pointSize, 30.0 / std::sqrt(2.0), 1e-5);
+    EXPECT_EQ(recording.vertices[3].pointSize, 20.0f);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_INVALID_OPERATION));
+}
+
+TEST_F(GlLayer, RefusalsChangeNothingAndAreReportedOncePerEntryPoint) {
+    ::testing::internal::CaptureStderr();
+    glEnable(GL_LIGHTING);
+    glEnable(GL_LIGHTING);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_INVALID_ENUM));
+    glDisable(GL_LIGHTING);  // never on, so switching it off is fine
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+
+    glBegin(0x0004);  // GL_TRIANGLES: not in the subset, and its vertices go nowhere
+    glVertex2f(0, 0);
+    glEnd();  // not inside a pair either
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_INVALID_ENUM));  // the first error stands
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+
+    for (int i = 1; i < webgl::kModelviewDepth; ++i) glPushMatrix();
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    glPushMatrix();
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_STACK_OVERFLOW));
+    for (int i = 1; i < webgl::kModelviewDepth; ++i) glPopMatrix();
+    glPopMatrix();
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_STACK_UNDERFLOW));
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 1, 1, 0, GL_RGB, 0x1406 /* GL_FLOAT */, nullptr);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_INVALID_ENUM));
+    webgl::Present();
+    EXPECT_TRUE(recording.draws.empty());
+
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("GL layer: glEnable refused 0x0B50 (GL_INVALID_ENUM)\n"), std::string::npos);
+    // glEnable, glBegin, glEnd, glPushMatrix, glPopMatrix, glTexImage2D; the
+    // point parameter refused in the test before was said there.
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 6);
+}
+
+}  // namespace

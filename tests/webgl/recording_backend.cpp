@@ -1,0 +1,35 @@
+// The layer's WebGL side for tests: keeps what it is given (recording_backend.h).
+#include "tests/webgl/recording_backend.h"
+
+#include <cstring>
+
+Recording recording;
+
+extern "C" {
+
+int quandrix_webgl_create(const char*) { return 1; }
+void quandrix_webgl_destroy() {}
+int quandrix_webgl_max_texture_size() { return 4096; }
+float quandrix_webgl_max_point_size() { return 255.0f; }
+void quandrix_webgl_clear(unsigned, float, float, float, float, double) {}
+void quandrix_webgl_viewport(int, int, int, int) {}
+void quandrix_webgl_delete_texture(unsigned) {}
+void quandrix_webgl_texture_parameter(unsigned, unsigned, int) {}
+void quandrix_webgl_texture_image(unsigned, unsigned, int, int, unsigned, int, const void*, std::uint32_t) {}
+void quandrix_webgl_copy_texture_image(unsigned, unsigned, int, int, int, int) {}
+
+void quandrix_webgl_upload(const void* vertices, std::uint32_t vertexBytes, const void* indices,
+                           std::uint32_t indexBytes) {
+    recording.vertices.resize(vertexBytes / sizeof(webgl::Vertex));
+    std::memcpy(recording.vertices.data(), vertices, vertexBytes);
+    recording.indices.resize(indexBytes / 4);
+    std::memcpy(recording.indices.data(), indices, indexBytes);
+}
+
+void quandrix_webgl_draw(unsigned mode, std::uint32_t firstIndex, std::uint32_t indexCount, unsigned texture,
+                         int sprite, unsigned blendSource, unsigned blendDestination, unsigned depthFunc) {
+    recording.draws.push_back({mode, firstIndex, indexCount, texture, sprite != 0, blendSource, blendDestination,
+                               depthFunc});
+}
+
+}  // extern "C"
