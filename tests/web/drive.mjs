@@ -6,17 +6,20 @@
 // The plan: {"chromium": PATH, "site": FOLDER, "visits": [VISIT, ...]}, where
 // FOLDER holds quandrix.html/.js/.wasm, served at http://localhost/ straight
 // from the folder (requests are answered inside the browser; no server and
-// no network). A visit opens quandrix.html#FRAGMENT in a fresh 640 x 480
-// page and runs its steps in order:
+// no network). A visit opens quandrix.html#FRAGMENT in a fresh page of
+// 640 x 480 pixels (or "viewport": [WIDTH, HEIGHT]) and runs its steps in
+// order:
 //   {"state": S, "timeout": SECONDS}  wait until the page's data-show is S
 //   {"sleep": SECONDS}
 //   {"screenshot": PATH}               the canvas as PNG
+//   {"page": PATH}                     the whole page as PNG
 //   {"click": true}                    a left click in the canvas's middle
 //   {"key": NAME}                      a key held for 0.4 s (puppeteer's key names)
 //   {"close": true}                    the page's beforeunload event, as when it is closed
 //   {"frames": SECONDS}                counts the display frames drawn for SECONDS
 // Each step's report gives "started" and "at" (seconds since the page was
-// opened, before and after it) and, for "frames", "count". A visit reports its steps, the console messages
+// opened, before and after it) and, for "frames", "count" and "busy" (the
+// seconds spent inside those frames' callbacks, on the page's own thread). A visit reports its steps, the console messages
 // ({"type", "text"}), uncaught page errors, failed requests, the first
 // animation frame after the module started ("firstFrame", seconds), and the
 // exit status once the show has ended.
@@ -32,13 +35,16 @@ const types = {'.html': 'text/html', '.js': 'text/javascript', '.wasm': 'applica
 // main has started the show (data-show leaves "loading").
 const frameCounter = `
   window.quandrixFrames = 0;
+  window.quandrixBusy = 0;  // milliseconds spent inside the frame callbacks
   window.quandrixFirstFrame = null;
   const request = window.requestAnimationFrame.bind(window);
   window.requestAnimationFrame = (callback) => request((time) => {
+    const begun = performance.now();
     callback(time);
     if (document.documentElement.dataset.show === 'loading') return;
     if (window.quandrixFirstFrame === null) window.quandrixFirstFrame = performance.now() / 1000;
     window.quandrixFrames++;
+    window.quandrixBusy += performance.now() - begun;
   });`;
 
 async function serve(request) {
@@ -59,7 +65,8 @@ async function visit(browser, spec) {
   page.on('console', (message) => report.console.push({type: message.type(), text: message.text()}));
   page.on('pageerror', (error) => report.errors.push(String(error)));
   page.on('requestfailed', (request) => report.failed.push(request.url()));
-  await page.setViewport({width: 640, height: 480, deviceScaleFactor: 1});
+  const [width, height] = spec.viewport || [640, 480];
+  await page.setViewport({width, height, deviceScaleFactor: 1});
   await page.setRequestInterception(true);
   page.on('request', serve);
   await page.evaluateOnNewDocument(frameCounter);
@@ -74,6 +81,7 @@ async function visit(browser, spec) {
       const canvas = await page.$('#canvas');
       await canvas.screenshot({path: step.screenshot, type: 'png'});
     }
+    if (step.page) await page.screenshot({path: step.page, type: 'png'});
     if (step.click) await page.mouse.click(320, 240);
     if (step.key) {
       await page.keyboard.down(step.key);
@@ -82,9 +90,12 @@ async function visit(browser, spec) {
     }
     if (step.close) await page.evaluate(() => window.dispatchEvent(new Event('beforeunload')));
     if (step.frames) {
-      const before = await page.evaluate(() => window.quandrixFrames);
+      const count = () => page.evaluate(() => [window.quandrixFrames, window.quandrixBusy]);
+      const before = await count();
       await new Promise((resolve) => setTimeout(resolve, step.frames * 1000));
-      done.count = (await page.evaluate(() => window.quandrixFrames)) - before;
+      const after = await count();
+      done.count = after[0] - before[0];
+      done.busy = (after[1] - before[1]) / 1000;
     }
     done.at = now();
     report.steps.push(done);
