@@ -13,7 +13,7 @@
 //                                    plays live from its start, as without a moment)
 //   negative                         0
 //   above kMaxMomentSeconds          kMaxMomentSeconds (the page draws every frame
-//                                    up to the moment, about 36,000 of them there)
+//                                    up to the moment, about 18,000 of them there)
 
 #include <cstdint>
 #include <optional>
@@ -23,7 +23,7 @@
 namespace app {
 
 inline constexpr int kMomentFps = 60;                // frames per second of the fixed clock
-inline constexpr double kMaxMomentSeconds = 600.0;   // the latest moment a page opens on
+inline constexpr double kMaxMomentSeconds = 300.0;   // the latest moment a page opens on
 
 struct PageMoment {
     double seconds = 0.0;  // the moment, 0..kMaxMomentSeconds
