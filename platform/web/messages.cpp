@@ -11,33 +11,19 @@
 // other key keeps its browser meaning.
 #include "platform/messages.h"
 
-#include <deque>
-
 #include <emscripten/html5.h>
 
+#include "platform/message_queue.h"
 #include "platform/web/web.h"
 
 namespace platform {
 
 namespace {
 
-struct MessageQueue {
-    std::deque<Message> waiting;
-    bool quitPosted = false;
-    WPARAM quitCode = 0;
-    WindowProcedure procedure = nullptr;
-};
-
-MessageQueue queue;
-
-void Push(std::uint32_t message, WPARAM wParam, LPARAM lParam) {
-    queue.waiting.push_back(Message{message, wParam, lParam});
-}
-
 EM_BOOL OnKey(int eventType, const EmscriptenKeyboardEvent* event, void*) {
     const unsigned long code = event->keyCode;
     if (code < 1 || code > 254) return EM_FALSE;
-    Push(eventType == EMSCRIPTEN_EVENT_KEYDOWN ? WM_KEYDOWN : WM_KEYUP, code, 0);
+    queue::Push(eventType == EMSCRIPTEN_EVENT_KEYDOWN ? WM_KEYDOWN : WM_KEYUP, code, 0);
     return code == VK_ESCAPE || code == VK_SPACE;
 }
 
@@ -52,20 +38,20 @@ EM_BOOL OnMouseDown(int, const EmscriptenMouseEvent* event, void*) {
     emscripten_get_canvas_element_size(web::kCanvas, &width, &height);
     const double sx = cssWidth > 0.0 ? width / cssWidth : 1.0;
     const double sy = cssHeight > 0.0 ? height / cssHeight : 1.0;
-    Push(WM_LBUTTONDOWN, MK_LBUTTON,
+    queue::Push(WM_LBUTTONDOWN, MK_LBUTTON,
          MakeLParam(static_cast<int>(static_cast<double>(event->targetX) * sx),
                     static_cast<int>(static_cast<double>(event->targetY) * sy)));
     return EM_TRUE;
 }
 
 const char* OnBeforeUnload(int, const void*, void*) {
-    Push(WM_CLOSE, 0, 0);
+    queue::Push(WM_CLOSE, 0, 0);
     return nullptr;  // no "leave this page?" question
 }
 
 EM_BOOL OnVisibility(int, const EmscriptenVisibilityChangeEvent* event, void*) {
     const WPARAM minimised = event->hidden ? 1 : 0;
-    Push(WM_ACTIVATE, (event->hidden ? WA_INACTIVE : WA_ACTIVE) | minimised << 16, 0);
+    queue::Push(WM_ACTIVATE, (event->hidden ? WA_INACTIVE : WA_ACTIVE) | minimised << 16, 0);
     return EM_FALSE;
 }
 
@@ -96,39 +82,8 @@ void StopListening() {
 
 }  // namespace web
 
-bool PeekMessage(Message* out) {
-    if (!queue.waiting.empty()) {
-        *out = queue.waiting.front();
-        queue.waiting.pop_front();
-        return true;
-    }
-    if (queue.quitPosted) {
-        queue.quitPosted = false;
-        *out = Message{WM_QUIT, queue.quitCode, 0};
-        return true;
-    }
-    return false;
-}
+bool PeekMessage(Message* out) { return queue::Take(out); }
 
-void PostQuitMessage(int exitCode) {
-    queue.quitPosted = true;
-    queue.quitCode = static_cast<WPARAM>(exitCode);
-}
-
-void TranslateMessage(const Message&) {}
-
-LRESULT DispatchMessage(const Message& message) {
-    return queue.procedure ? queue.procedure(message.message, message.wParam, message.lParam) : 0;
-}
-
-LRESULT DefWindowProc(std::uint32_t, WPARAM, LPARAM) { return 0; }
-
-void SetWindowProcedure(WindowProcedure procedure) { queue.procedure = procedure; }
-
-void ClearMessageQueue() {
-    queue.waiting.clear();
-    queue.quitPosted = false;
-    queue.quitCode = 0;
-}
+void ClearMessageQueue() { queue::Clear(); }
 
 }  // namespace platform
