@@ -8,7 +8,8 @@
 // request after that (a click, Escape or Space, the page being closed) lets
 // the show go on from there on the real clock, and the exit fade plays as
 // usual. The page's data-show attribute says where it is: "seeking",
-// "holding", "running"; the page sets "ended" when the program has ended.
+// "holding", "running", "failed" (start-up); the page sets "ended" when the
+// show has ended.
 
 #include <cstdio>
 #include <optional>
@@ -138,6 +139,9 @@ int main() {
     } else {
         platform::SetPageState("running");
     }
-    if (!app::StartUp(show.loop, options)) return 0;
+    if (!app::StartUp(show.loop, options)) {
+        platform::SetPageState("failed");  // its box says why
+        return 0;
+    }
     platform::RunFrames(Frame, Finish, nullptr);
 }

@@ -143,11 +143,11 @@ class WebPage(unittest.TestCase):
         for report in self.reports:
             with self.subTest(fragment=report["fragment"]):
                 self.assertNotIn("failure", report)
-                bad = [m for m in report["console"] if m["type"] in ("error", "warning")]
+                bad = [m for m in report["console"] if m["type"] in ("error", "warn")]
                 self.assertEqual(bad + report["errors"] + report["failed"], [])
 
     def test_without_webgl2_the_page_shows_the_start_up_message(self):
-        report = drive(self.scratch, [{"fragment": "", "steps": [{"state": "ended", "timeout": 30}]}],
+        report = drive(self.scratch, [{"fragment": "", "steps": [{"state": "failed", "timeout": 30}]}],
                        ["--disable-3d-apis"])[0]
         self.assertEqual(report["exitStatus"], 0)
         self.assertEqual(report["boxes"], ["ERROR\n\nCan't Create A GL Rendering Context.\n\nOK"])
