@@ -11,7 +11,6 @@ namespace app {
 bool fullscreen = true;
 std::array<std::uint8_t, 256> keyDown{};
 bool windowActive = true;
-float stepInterval = 0.0f;
 
 namespace {
 
@@ -42,13 +41,7 @@ void ResetDisplayState() {
     fullscreen = true;
     keyDown.fill(0);
     windowActive = true;
-    stepInterval = 0.0f;
     handles = DisplayHandles{};
-}
-
-float StepIntervalForRefreshRate(int hertz) {
-    if (hertz <= 1) return 1.0f / 60.0f;
-    return 1.0f / static_cast<float>(hertz) - 0.0017f;
 }
 
 bool CreateDisplay(const char* title, int width, int height, int colourBits, bool fullscreenRequested) {
@@ -71,8 +64,6 @@ bool CreateDisplay(const char* title, int width, int height, int colourBits, boo
             }
             fullscreen = false;
         }
-        int hertz = 0;
-        stepInterval = platform::QueryRefreshRate(&hertz) ? StepIntervalForRefreshRate(hertz) : 1.0f / 60.0f;
         if (fullscreen) {
             platform::ShowCursor(false);
             style = platform::WindowStyle::Popup;
