@@ -11,6 +11,7 @@ namespace app {
 bool fullscreen = true;
 std::array<std::uint8_t, 256> keyDown{};
 bool windowActive = true;
+bool exitKeyPressed = false;
 
 namespace {
 
@@ -41,6 +42,7 @@ void ResetDisplayState() {
     fullscreen = true;
     keyDown.fill(0);
     windowActive = true;
+    exitKeyPressed = false;
     handles = DisplayHandles{};
 }
 
@@ -154,6 +156,7 @@ platform::LRESULT WindowProc(std::uint32_t message, platform::WPARAM wParam, pla
     case platform::WM_KEYDOWN:
         // A code outside the table is ignored rather than written past it.
         if (wParam < keyDown.size()) keyDown[wParam] = 1;
+        if (wParam == platform::VK_ESCAPE || wParam == platform::VK_SPACE) exitKeyPressed = true;
         return 0;
     case platform::WM_KEYUP:
         if (wParam < keyDown.size()) keyDown[wParam] = 0;

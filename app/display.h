@@ -19,6 +19,11 @@ inline constexpr const char* kWindowClass = "OpenGL";
 extern bool fullscreen;                         // running in the full-screen mode
 extern std::array<std::uint8_t, 256> keyDown;   // by virtual-key code: 1 while down
 extern bool windowActive;                       // the window is not minimised
+// An Escape or Space WM_KEYDOWN the frame loop has not looked at yet. The
+// loop looks only in a frame without a message, and a tap's down and up
+// messages each take a frame of their own: by then keyDown shows the key
+// released, so a press shorter than a frame or two would otherwise be lost.
+extern bool exitKeyPressed;
 
 // Back to the starting values, the record of which window, device context
 // and rendering context exist included (tests; nothing is released).
