@@ -11,7 +11,7 @@ namespace app {
 bool fullscreen = true;
 std::array<std::uint8_t, 256> keyDown{};
 bool windowActive = true;
-float stepInterval = 0.0f;
+bool exitKeyPressed = false;
 
 namespace {
 
@@ -42,13 +42,8 @@ void ResetDisplayState() {
     fullscreen = true;
     keyDown.fill(0);
     windowActive = true;
-    stepInterval = 0.0f;
+    exitKeyPressed = false;
     handles = DisplayHandles{};
-}
-
-float StepIntervalForRefreshRate(int hertz) {
-    if (hertz <= 1) return 1.0f / 60.0f;
-    return 1.0f / static_cast<float>(hertz) - 0.0017f;
 }
 
 bool CreateDisplay(const char* title, int width, int height, int colourBits, bool fullscreenRequested) {
@@ -71,8 +66,6 @@ bool CreateDisplay(const char* title, int width, int height, int colourBits, boo
             }
             fullscreen = false;
         }
-        int hertz = 0;
-        stepInterval = platform::QueryRefreshRate(&hertz) ? StepIntervalForRefreshRate(hertz) : 1.0f / 60.0f;
         if (fullscreen) {
             platform::ShowCursor(false);
             style = platform::WindowStyle::Popup;
@@ -163,6 +156,7 @@ platform::LRESULT WindowProc(std::uint32_t message, platform::WPARAM wParam, pla
     case platform::WM_KEYDOWN:
         // A code outside the table is ignored rather than written past it.
         if (wParam < keyDown.size()) keyDown[wParam] = 1;
+        if (wParam == platform::VK_ESCAPE || wParam == platform::VK_SPACE) exitKeyPressed = true;
         return 0;
     case platform::WM_KEYUP:
         if (wParam < keyDown.size()) keyDown[wParam] = 0;

@@ -19,14 +19,18 @@ inline constexpr const char* kWindowClass = "OpenGL";
 extern bool fullscreen;                         // running in the full-screen mode
 extern std::array<std::uint8_t, 256> keyDown;   // by virtual-key code: 1 while down
 extern bool windowActive;                       // the window is not minimised
-extern float stepInterval;                      // seconds per animation step
+// An Escape or Space WM_KEYDOWN the frame loop has not looked at yet. The
+// loop looks only in a frame without a message, and a tap's down and up
+// messages each take a frame of their own: by then keyDown shows the key
+// released, so a press shorter than a frame or two would otherwise be lost.
+extern bool exitKeyPressed;
 
 // Back to the starting values, the record of which window, device context
 // and rendering context exist included (tests; nothing is released).
 void ResetDisplayState();
 
 // Opens the display: video services, the full-screen switch with the
-// windowed-fallback question, the step interval, the window, its OpenGL
+// windowed-fallback question, the window, its OpenGL
 // context, the view and the render state with all textures. On false a
 // message has been shown and everything made here has been released.
 bool CreateDisplay(const char* title, int width, int height, int colourBits, bool fullscreenRequested);
@@ -43,11 +47,6 @@ void ResizeView(int width, int height);
 // Loads all textures, then sets the starting OpenGL state; false (with no
 // state set) when an image texture was not made.
 bool InitRenderState();
-
-// The step interval for a display refresh rate in Hz: 1 / hz - 0.0017 in
-// single precision, and 1/60 when the rate is unknown (0) or the hardware
-// default (1), which would otherwise give an infinite or a one-second step.
-float StepIntervalForRefreshRate(int hertz);
 
 platform::LRESULT WindowProc(std::uint32_t message, platform::WPARAM wParam, platform::LPARAM lParam);
 

@@ -54,7 +54,11 @@ void RunFrame(FrameLoop& loop, const FrameLoopHost& host) {
         host.drawScene(loop.clocks);
     } else {
         if (windowActive) host.drawScene(loop.clocks);
-        const bool exitKey = keyDown[platform::VK_ESCAPE] != 0 || keyDown[platform::VK_SPACE] != 0;
+        // Held now, or pressed since the last look and perhaps already
+        // released.
+        const bool exitKey =
+            keyDown[platform::VK_ESCAPE] != 0 || keyDown[platform::VK_SPACE] != 0 || exitKeyPressed;
+        exitKeyPressed = false;
         if (exitKey && exitFade == 0.0f) exitFade = kExitFadeSeconds;
     }
 

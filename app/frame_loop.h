@@ -2,8 +2,8 @@
 // The frame loop: one frame per iteration, as fast as presentation allows.
 // Each frame reads the clock, advances the scene's clocks and the exit fade,
 // takes at most one window message, draws (unless minimised and idle) and
-// swaps. An exit request (left click, quit message, Escape or Space held)
-// starts a 2.2 s fade; the loop ends after the frame in which the fade drops
+// swaps. An exit request (left click, quit message, Escape or Space held or
+// pressed since the last look) starts a 2.2 s fade; the loop ends after the frame in which the fade drops
 // to 0.1 s or below. Main thread only.
 
 #include <functional>
@@ -43,7 +43,8 @@ struct FrameLoop {
 // as the cloud's first shape, and the tube spin 1.2 degrees on (0.1 -> 1.3).
 void PrimeScene(scene::SceneState& state, scene::TubeMesh& mesh);
 
-// One iteration of the loop. Reads keyDown and windowActive.
+// One iteration of the loop. Reads keyDown and windowActive, and takes
+// exitKeyPressed.
 void RunFrame(FrameLoop& loop, const FrameLoopHost& host);
 
 // Frames until quitRequested; returns the exit code: the wParam of the last

@@ -24,7 +24,6 @@ bool StartUp(FrameLoop& loop, const StartUpOptions& options) {
     music::StartMusic();
 
     loop.clocks.pageClock = 0.0;
-    loop.clocks.stepInterval = stepInterval;
     loop.lastClock = options.readClock();
     PrimeScene(scene::sceneState, *scene::tube);
     return true;

@@ -12,8 +12,7 @@
 namespace app {
 
 struct StartUpOptions {
-    // false: a 640 x 480 window with no mode switch and no fallback question;
-    // stepInterval then keeps the value it has when StartUp is called.
+    // false: a 640 x 480 window with no mode switch and no fallback question.
     bool fullscreen = true;
     // Gives the loop its first clock reading (step 6).
     std::function<long double()> readClock = ReadClock;

@@ -115,10 +115,6 @@ int main() {
     const std::optional<app::PageMoment> moment = app::ParsePageMoment(platform::PageAddressFragment(), warnings);
     if (!warnings.empty()) std::fputs(warnings.c_str(), stdout);
 
-    // Browsers pace frames at the display's rate without saying it; the
-    // steps are paced as on the 60 Hz of nearly every display, and of the
-    // fixed clock.
-    app::stepInterval = app::StepIntervalForRefreshRate(app::kMomentFps);
     app::StartUpOptions options;
     options.fullscreen = false;
     show.host = app::SystemFrameLoopHost();

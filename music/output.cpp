@@ -33,6 +33,19 @@ struct Output {
 
 Output output;
 
+void RenderOneBlock();
+
+// The worker's loop body: each block, in order, that the play position has
+// left, and not a block more once a stop is requested.
+void RenderBlocksBehind() {
+    const std::int32_t playing = PlayingBlock(output.device->position(), mixer.ringFrames, mixer.blockFrames);
+    while (mixer.writeIndex != playing && !output.stopRequest.load()) {
+        output.busy.store(true);
+        RenderOneBlock();
+        output.busy.store(false);
+    }
+}
+
 void RenderOneBlock() {
     if (mixer.song && static_cast<std::size_t>(mixer.writeIndex) < kMaxBlocks) {
         const auto start = static_cast<std::uint32_t>(mixer.song->orderPosition & 0xFFFF) << 16 |
@@ -100,6 +113,11 @@ bool StartPlayback(Module* song) {
     output.device->play(mixer.outputRing.get(), static_cast<std::size_t>(mixer.ringFrames));
 
     output.stopRequest.store(false);
+    if (output.device->setRefill) {
+        // No thread: the device's own callback renders what it has played.
+        output.device->setRefill(RenderBlocksBehind);
+        return true;
+    }
     // Cleared before the thread exists, so that a StopPlayback right after
     // this can never mistake the last run's flag for this one's.
     output.finished.store(false);
@@ -118,6 +136,7 @@ bool StartPlayback(Module* song) {
 bool StopPlayback(Module* song) {
     if (!song) return false;
     output.stopRequest.store(true);
+    if (output.device->setRefill) output.device->setRefill(nullptr);
     while (output.busy.load()) {
         // A block in progress finishes first (well under a millisecond).
     }
@@ -135,14 +154,9 @@ bool StopPlayback(Module* song) {
 int AudioWorker(void*) {
     output.finished.store(false);
     while (!output.stopRequest.load()) {
-        const std::int32_t playing = PlayingBlock(output.device->position(), mixer.ringFrames, mixer.blockFrames);
         // A stop request takes effect after the block in progress, not after
         // every block the worker is behind.
-        while (mixer.writeIndex != playing && !output.stopRequest.load()) {
-            output.busy.store(true);
-            RenderOneBlock();
-            output.busy.store(false);
-        }
+        RenderBlocksBehind();
         platform::SleepMilliseconds(kWorkerSleepMilliseconds);
     }
     output.finished.store(true);

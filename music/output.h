@@ -11,6 +11,11 @@
 // the channels, the voices and the rings. The two meet through three atomic
 // flags (stop request, busy, finished) and the device position, which the
 // device publishes atomically; StopPlayback joins the worker.
+//
+// A device without threads (the browser's, which plays from a callback on
+// the program's own thread) gets the worker's loop body instead: the device
+// runs it after each callback, so that blocks are rendered as they are
+// played even while nothing else runs (a hidden tab draws no frames).
 
 #include <cstdint>
 
@@ -33,7 +38,7 @@ void CloseAudio();
 
 // Plays `song` from its start: stops any playback, resets the song, renders
 // the ring's first 100 blocks (the prefill), queues the ring and starts the
-// worker. False for no song, when the rings cannot be allocated or the
+// worker (or hands the loop body to a device without threads). False for no song, when the rings cannot be allocated or the
 // worker cannot be started (nothing plays then).
 bool StartPlayback(Module* song);
 

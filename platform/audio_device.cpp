@@ -142,7 +142,7 @@ void Close() {
     device.played.store(0, std::memory_order_release);
 }
 
-const AudioDeviceOps sdlOps{Open, Play, Position, Reset, Close};
+const AudioDeviceOps sdlOps{Open, Play, Position, Reset, Close, nullptr};
 
 }  // namespace
 

@@ -29,6 +29,12 @@ struct AudioDeviceOps {
     void (*reset)();
     // Closes the device (after a Reset if still playing). Safe when not open.
     void (*close)();
+    // Only for a device that plays from a callback on the program's own
+    // thread, where no worker thread can run (the browser's): the player
+    // hands over the function that renders the blocks the play position has
+    // left, and the device calls it after each callback; nullptr takes it
+    // back. nullptr for every device that has a thread of its own.
+    void (*setRefill)(void (*refill)()) = nullptr;
 };
 
 // The system's device: SdlAudioDevice() on SDL, waveOut with one looping

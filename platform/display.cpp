@@ -98,17 +98,6 @@ bool ChangeDisplayMode(int width, int height, int bitsPerPixel) {
 
 void RestoreDisplayMode() { display.modeChosen = false; }
 
-bool QueryRefreshRate(int* hertz) {
-    if (display.modeChosen) {
-        *hertz = display.mode.refresh_rate;
-        return true;
-    }
-    SDL_DisplayMode mode;
-    if (SDL_GetDesktopDisplayMode(0, &mode) != 0) return false;
-    *hertz = mode.refresh_rate;
-    return true;
-}
-
 void ShowCursor(bool show) { SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE); }
 
 bool CreateWindow(const char*, const char* title, WindowStyle style, int width, int height,

@@ -40,11 +40,6 @@ bool ChangeDisplayMode(int width, int height, int bitsPerPixel);
 // Back to the desktop mode (a no-op once the full-screen window is gone).
 void RestoreDisplayMode();
 
-// Refresh rate of the current settings in Hz: the chosen full-screen mode
-// after ChangeDisplayMode succeeded, else the desktop's. May be 0 (unknown).
-// False when the settings cannot be read.
-bool QueryRefreshRate(int* hertz);
-
 // Shows or hides the mouse cursor over the program's window.
 void ShowCursor(bool show);
 

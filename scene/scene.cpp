@@ -80,6 +80,13 @@ bool DrawScene(SceneClocks& clocks) {
         return true;
     }
 
+    // The steps that have come due by this frame's time run before anything
+    // is drawn: the picture then shows the stepped animations at the moment
+    // it shows the timed ones (caustics, pages, the logo's bars), and the
+    // frame at a given time shows the same show at every frame rate.
+    RunMainStep(state, tube, clocks);
+    RunScrollStep(state, clocks);
+
     if (mode == SceneMode::StartUp) {
         // The first page's 12 s begin when the main mode does.
         clocks.pageClock = 0.0;
@@ -102,8 +109,8 @@ bool DrawScene(SceneClocks& clocks) {
         glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
         glDisable(GL_DEPTH_TEST);
         BeginWindowPixels();
-        DrawTextPages(state);
         StepTextPages(state, clocks);
+        DrawTextPages(state);
 
         RunShapeTimer(state, clocks.sceneTime);
         RunCausticsTimer(state, clocks.sceneTime);
@@ -115,9 +122,6 @@ bool DrawScene(SceneClocks& clocks) {
     EndWindowPixels();
     glEnable(GL_DEPTH_TEST);
     glDisable(GL_BLEND);
-
-    RunMainStep(state, tube, clocks);
-    RunScrollStep(state, clocks);
     return true;
 }
 

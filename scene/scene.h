@@ -1,14 +1,13 @@
 #pragma once
 // The scene: DrawScene composes one frame from the shell's clocks, in one of
-// three modes (exit fade, start-up, main), runs the effects in a fixed order
-// with fixed OpenGL state between them, copies the finished frame into
-// texGenFire for the next frame's reflection and advances the stepped
-// animations at most once per frame.
+// three modes (exit fade, start-up, main): it runs the animation steps that
+// have come due on the scene's 60-steps-a-second clocks, then the effects in
+// a fixed order with fixed OpenGL state between them, and copies the
+// finished frame into texGenFire for the next frame's reflection.
 //
 // One frame, from the loop's side:
 //
 //     scene::SceneClocks clocks;            // the loop owns these
-//     clocks.stepInterval = app::stepInterval;
 //     app::PrimeScene(scene::sceneState, *scene::tube);   // once, before the first frame
 //     for (;;) {
 //         const double delta = ...;          // seconds since the last frame

@@ -16,13 +16,12 @@ struct SceneClocks {
     double sceneTime = 0.0;     // seconds since the frame loop started; advanced before DrawScene
     double pageClock = 0.0;     // seconds on the current text page; advanced like sceneTime, zeroed by the scene
     float exitFade = 0.0f;      // seconds of exit fade left, 2.2 down to 0.1; 0 = no exit requested
-    float stepInterval = 0.0f;  // seconds per animation step (1/refresh - 0.0017, or 1/60)
 };
 
 struct SceneState {
-    StepClock mainStepClock;        // on sceneTime, start 0: tube, camera, text waves, morph
-    StepClock scrollStepClock;      // on sceneTime, start 0: the scroller
-    StepClock textStepClock;        // on pageClock, start 0: the text pages
+    StepClock mainStepClock;        // on sceneTime, 60 steps a second: tube, camera, text waves, morph
+    StepClock scrollStepClock;      // on sceneTime, 60 steps a second: the scroller
+    StepClock textStepClock;        // on pageClock, 60 steps a second, restarted at page changes: the text pages
     double lastShapeSwitch = 0.0;   // sceneTime seconds of the point cloud's last shape switch
     double lastCausticChange = 0.0; // sceneTime seconds of the last caustics picture change
     float tubeSpin = 0.1f;          // degrees, 0..360: spin of both tubes about their axis

@@ -57,8 +57,8 @@ int LayoutTextPage(const TextPagesState& state, const PageLines& lines, float te
     return count;
 }
 
-void TextStep(TextPagesState& state, double pageClock, float stepInterval) {
-    if (pageClock < kPageSeconds - kFoldSteps * static_cast<double>(stepInterval)) {
+void TextStep(TextPagesState& state, double pageClock) {
+    if (pageClock < kPageSeconds - kFoldSteps * kStepSeconds) {
         float& spread = state.lineSpread[static_cast<std::size_t>(state.pageLastLine)];
         if (spread < kFullSpread) {
             spread += 1.0f;
@@ -73,16 +73,13 @@ void TextStep(TextPagesState& state, double pageClock, float stepInterval) {
     }
 }
 
-void UpdateTextPages(TextPagesState& state, StepClock& textStepClock, double& pageClock, float stepInterval,
-                     int pages) {
-    if (textStepClock.Due(pageClock, stepInterval)) {
-        TextStep(state, pageClock, stepInterval);
-        textStepClock.Restart(pageClock);
-    }
+void UpdateTextPages(TextPagesState& state, StepClock& textStepClock, double& pageClock, int pages) {
+    const int steps = textStepClock.Take(pageClock);
+    for (int i = 0; i < steps; ++i) TextStep(state, pageClock);
     if (pageClock >= kPageSeconds) {
-        // The spreads are not reset: 20 folding steps have closed them, and
-        // on a display too slow for that the new page opens from where the
-        // old one stopped.
+        // The spreads are not reset: 20 folding steps have closed them (a
+        // stall that dropped steps may leave a line part open; the new page
+        // then opens from there).
         ++state.pageIndex;
         if (state.pageIndex >= pages) state.pageIndex = 0;
         state.pageLastLine = 0;
@@ -127,7 +124,7 @@ void DrawTextPages(const TextPagesState& state, float textWaveX, float textWaveY
 void DrawTextPages(const SceneState& state) { DrawTextPages(state.textPages, state.textWaveX, state.textWaveY); }
 
 void StepTextPages(SceneState& state, SceneClocks& clocks) {
-    UpdateTextPages(state.textPages, state.textStepClock, clocks.pageClock, clocks.stepInterval, pageCount);
+    UpdateTextPages(state.textPages, state.textStepClock, clocks.pageClock, pageCount);
 }
 
 }  // namespace scene

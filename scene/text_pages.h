@@ -70,22 +70,21 @@ int LayoutTextPage(const TextPagesState& state, const PageLines& lines, float te
 // One text step at pageClock: unfolding until 20 steps before the page's end
 // (the current line opens by one pixel, or the next line starts), folding
 // from then on (every spread and the pitch close by one pixel).
-void TextStep(TextPagesState& state, double pageClock, float stepInterval);
+void TextStep(TextPagesState& state, double pageClock);
 
-// The step (when the text step clock fires) and the page change, as the
-// scene runs them once per main-mode frame. At 12 s the next page starts
-// and pageClock is zeroed.
-void UpdateTextPages(TextPagesState& state, StepClock& textStepClock, double& pageClock, float stepInterval,
-                     int pages);
+// The steps the text step clock has due, then the page change, as the
+// scene runs them once per main-mode frame. At 12 s the next page starts,
+// pageClock is zeroed and the clock restarts.
+void UpdateTextPages(TextPagesState& state, StepClock& textStepClock, double& pageClock, int pages);
 
 // Draws the page from the block. Expects window-pixel coordinates, blending
 // (SRC_ALPHA, ONE_MINUS_SRC_ALPHA) on, depth test off, texturing on; leaves
 // texFont2 bound and the colour white.
 void DrawTextPages(const TextPagesState& state, float textWaveX, float textWaveY);
 
-// The scene's calls, on its state: the draw with its text waves, and the
-// step and page change on its text step clock and pageClock (main mode
-// only, right after the draw; no GL).
+// The scene's calls, on its state: the steps and the page change on its
+// text step clock and pageClock (main mode only, right before the draw; no
+// GL), and the draw with its text waves.
 void DrawTextPages(const SceneState& state);
 void StepTextPages(SceneState& state, SceneClocks& clocks);
 

@@ -58,20 +58,20 @@ bool RunCausticsTimer(SceneState& state, double sceneTime) {
     return true;
 }
 
-bool RunMainStep(SceneState& state, TubeMesh* mesh, const SceneClocks& clocks) {
-    if (!state.mainStepClock.Due(clocks.sceneTime, clocks.stepInterval)) return false;
-    MorphStep(state);
-    if (mesh) mesh->Deform(state.tubePhase[0], state.tubePhase[1], state.tubePhase[2]);
-    AdvanceMainStepValues(state);
-    state.mainStepClock.Restart(clocks.sceneTime);
-    return true;
+int RunMainStep(SceneState& state, TubeMesh* mesh, const SceneClocks& clocks) {
+    const int steps = state.mainStepClock.Take(clocks.sceneTime);
+    for (int i = 0; i < steps; ++i) {
+        MorphStep(state);
+        if (mesh) mesh->Deform(state.tubePhase[0], state.tubePhase[1], state.tubePhase[2]);
+        AdvanceMainStepValues(state);
+    }
+    return steps;
 }
 
-bool RunScrollStep(SceneState& state, const SceneClocks& clocks) {
-    if (!state.scrollStepClock.Due(clocks.sceneTime, clocks.stepInterval)) return false;
-    ScrollerStep(state);
-    state.scrollStepClock.Restart(clocks.sceneTime);
-    return true;
+int RunScrollStep(SceneState& state, const SceneClocks& clocks) {
+    const int steps = state.scrollStepClock.Take(clocks.sceneTime);
+    for (int i = 0; i < steps; ++i) ScrollerStep(state);
+    return steps;
 }
 
 }  // namespace scene

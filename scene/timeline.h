@@ -1,6 +1,6 @@
 #pragma once
-// The scene's timeline rules: which mode a frame is drawn in, when the steps
-// and timers fire, and what one main step adds to the animation values.
+// The scene's timeline rules: which mode a frame is drawn in, how many steps
+// run and when the timers fire, and what one main step adds to the animation values.
 // Pure: no OpenGL, so that every rule can be driven and checked by tests;
 // DrawScene calls these at their places in the frame.
 
@@ -41,12 +41,12 @@ bool RunShapeTimer(SceneState& state, double sceneTime);
 // True when it fired.
 bool RunCausticsTimer(SceneState& state, double sceneTime);
 
-// The main step when its clock fires: the morph step, the tube's Deform
-// with the phases as they stand (skipped without a mesh), the increments,
-// then the clock restarts. True when it fired.
-bool RunMainStep(SceneState& state, TubeMesh* mesh, const SceneClocks& clocks);
+// The main steps its clock has due at sceneTime, each in this order: the
+// morph step, the tube's Deform with the phases as they stand (skipped
+// without a mesh), the increments. Returns how many ran (0..4).
+int RunMainStep(SceneState& state, TubeMesh* mesh, const SceneClocks& clocks);
 
-// The scroll step when its clock fires. True when it fired.
-bool RunScrollStep(SceneState& state, const SceneClocks& clocks);
+// The scroll steps its clock has due at sceneTime. Returns how many ran.
+int RunScrollStep(SceneState& state, const SceneClocks& clocks);
 
 }  // namespace scene

@@ -47,7 +47,6 @@ void BM_SceneFrame(benchmark::State& state) {
     scene::tube = new scene::TubeMesh();
     app::PrimeScene(scene::sceneState, *scene::tube);
     scene::SceneClocks clocks;
-    clocks.stepInterval = 1.0f / 60.0f - 0.0017f;
     clocks.sceneTime = 1.0;  // main mode
     for (auto _ : state) {
         clocks.sceneTime += 1.0 / 60.0;

@@ -47,11 +47,6 @@ bool ChangeDisplayMode(int, int, int) { return false; }
 
 void RestoreDisplayMode() {}
 
-bool QueryRefreshRate(int* hertz) {
-    *hertz = 0;  // browsers do not say
-    return true;
-}
-
 void ShowCursor(bool show) { StyleCanvas(web::kCanvas, display.window ? 1 : 0, show ? 1 : 0); }
 
 bool CreateWindow(const char*, const char* title, WindowStyle, int width, int height, const PixelFormatRequest&) {

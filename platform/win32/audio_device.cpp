@@ -87,7 +87,7 @@ void Close() {
     device.played = 0;
 }
 
-const AudioDeviceOps waveOps{Open, Play, Position, Reset, Close};
+const AudioDeviceOps waveOps{Open, Play, Position, Reset, Close, nullptr};
 
 }  // namespace
 

@@ -68,14 +68,6 @@ bool ChangeDisplayMode(int width, int height, int bitsPerPixel) {
 
 void RestoreDisplayMode() { ChangeDisplaySettingsA(nullptr, 0); }
 
-bool QueryRefreshRate(int* hertz) {
-    DEVMODEA mode{};
-    mode.dmSize = sizeof mode;
-    if (!EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode)) return false;
-    *hertz = static_cast<int>(mode.dmDisplayFrequency);
-    return true;
-}
-
 void ShowCursor(bool show) { ::ShowCursor(show ? TRUE : FALSE); }
 
 bool CreateWindow(const char* className, const char* title, WindowStyle style, int width, int height,

@@ -170,6 +170,17 @@ TEST_F(FrameLoopTest, EscapeHeldWithNoMessagePendingIsEnough) {
     EXPECT_EQ(loop.lastWParam, 0u);
 }
 
+TEST_F(FrameLoopTest, ATapShorterThanAFrameStillStartsTheFade) {
+    // Down and up arrive together; when the loop next looks at the keys
+    // (frame 7, the first without a message) the key is up again.
+    world.step = 0.007L;
+    world.arrivals[5] = {Message{platform::WM_KEYDOWN, platform::VK_ESCAPE, 0},
+                         Message{platform::WM_KEYUP, platform::VK_ESCAPE, 0}};
+    EXPECT_EQ(Run(), 27);
+    ExpectEndedTwoPointOneAfter(7);
+    EXPECT_FALSE(app::exitKeyPressed);
+}
+
 TEST_F(FrameLoopTest, KeyHeldIsIgnoredWhileAMessageIsHandled) {
     world.step = 0.007L;
     world.actions[3] = [] { app::keyDown[platform::VK_SPACE] = 1; };

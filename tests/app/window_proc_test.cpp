@@ -62,15 +62,6 @@ TEST_F(WindowProcTest, ScreenSaverAndMonitorPowerAreSwallowedByExactComparison) 
     EXPECT_FALSE(platform::PeekMessage(&message));
 }
 
-TEST(StepInterval, FromTheRefreshRate) {
-    EXPECT_FLOAT_EQ(app::StepIntervalForRefreshRate(60), 1.0f / 60.0f - 0.0017f);
-    EXPECT_NEAR(app::StepIntervalForRefreshRate(60), 0.01497, 0.00001);
-    EXPECT_FLOAT_EQ(app::StepIntervalForRefreshRate(100), 0.01f - 0.0017f);
-    EXPECT_FLOAT_EQ(app::StepIntervalForRefreshRate(0), 1.0f / 60.0f);
-    EXPECT_FLOAT_EQ(app::StepIntervalForRefreshRate(1), 1.0f / 60.0f);
-    EXPECT_FLOAT_EQ(app::StepIntervalForRefreshRate(-3), 1.0f / 60.0f);
-}
-
 // WM_SIZE on a real (offscreen Mesa) context: the viewport and the aspect of
 // the projection follow the client area; a height of 0 is taken as 1.
 class ViewTest : public ::testing::Test {

@@ -59,7 +59,12 @@ struct FakeDevice {
 };
 
 const platform::AudioDeviceOps fakeOps{FakeDevice::Open, FakeDevice::Play, FakeDevice::Position, FakeDevice::Reset,
-                                       FakeDevice::Close};
+                                       FakeDevice::Close, nullptr};
+
+// The same device as one without threads, which refills from its callback.
+void (*refill)() = nullptr;
+const platform::AudioDeviceOps callbackOps{FakeDevice::Open, FakeDevice::Play, FakeDevice::Position, FakeDevice::Reset,
+                                           FakeDevice::Close, [](void (*r)()) { refill = r; }};
 
 constexpr std::uint64_t kBlockBytes = 884 * 4;  // 3,536
 constexpr std::uint64_t kRingBytes = 88400 * 4;  // 353,600
@@ -181,6 +186,28 @@ TEST_F(OutputTest, RingDisciplineAgainstThePlayPosition) {
     ASSERT_TRUE(WaitFor([] { return Rendered() == 205; }));
     EXPECT_EQ(music::mixer.writeIndex, 5);
     for (int i = 0; i < 5; ++i) EXPECT_EQ(Block(i), expected[200 + i]) << "block " << i;
+}
+
+TEST_F(OutputTest, ADeviceWithoutThreadsRefillsFromItsCallback) {
+    const auto expected = OfflineBlocks(105);
+    music::CloseAudio();
+    music::SetAudioDevice(&callbackOps);
+    music::RegisterResourceStreamOps();  // the file loader installs its own
+    ASSERT_TRUE(music::OpenAudio(music::kOutputRate));
+    ASSERT_TRUE(music::StartPlayback(song));
+    ASSERT_NE(refill, nullptr);
+    // No worker looks at the position: only the callback's refill renders.
+    FakeDevice::bytes = 5 * kBlockBytes + 17;
+    std::this_thread::sleep_for(30ms);
+    EXPECT_EQ(Rendered(), 100u);
+    refill();
+    EXPECT_EQ(Rendered(), 105u);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(Block(i), expected[100 + i]) << "block " << i;
+    for (int i = 5; i < 100; ++i) ASSERT_EQ(Block(i), expected[i]) << "block " << i;
+    refill();
+    EXPECT_EQ(Rendered(), 105u);
+    EXPECT_TRUE(music::StopPlayback(song));
+    EXPECT_EQ(refill, nullptr);
 }
 
 // The song's tick operation, made to wait inside a block until released, so

@@ -20,7 +20,6 @@ TEST(SceneFrames, SixHundredFramesAllocateNothing) {
     app::PrimeScene(scene::sceneState, mesh);
     EXPECT_GT(testsupport::AllocationCount(), 0);  // the counter counts: the tube was just made
     scene::SceneClocks clocks;
-    clocks.stepInterval = 1.0f / 60.0f - 0.0017f;
     const long before = testsupport::AllocationCount();
     int mainSteps = 0;
     for (int frame = 0; frame < 600; ++frame) {  // start-up mode, then 9.8 s of main mode

@@ -49,7 +49,6 @@ protected:
         scene::tube = new scene::TubeMesh();
         app::PrimeScene(scene::sceneState, *scene::tube);
         clocks = scene::SceneClocks{};
-        clocks.stepInterval = 1.0f / 60.0f - 0.0017f;
     }
     void TearDown() override { scene::DestroyTube(); }
 

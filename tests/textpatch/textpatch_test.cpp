@@ -4,7 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
 #include "tools/textpatch/textpatch.h"
+#include "tools/textpatch/web_page.h"
 
 namespace {
 
@@ -112,6 +118,54 @@ TEST(TextPatchApply, ShowReadsBackWhatSetWrote) {
     EXPECT_EQ(again[9], blank);
     file[place.countAt] = 0xF0;
     EXPECT_EQ(textpatch::ShowBlock(file, place).substr(0, 38), "; page count -16 (the intro shows 1)\n;");
+}
+
+TEST(TextPatchWebPage, Base64BothWaysAndItsRefusals) {
+    std::vector<std::uint8_t> bytes;
+    for (const std::string_view text : {"", "f", "fo", "foo", "foob", "fooba", "foobar"}) {
+        const std::vector<std::uint8_t> in(text.begin(), text.end());
+        ASSERT_TRUE(textpatch::DecodeBase64(textpatch::EncodeBase64(in), bytes)) << text;
+        EXPECT_EQ(bytes, in);
+    }
+    EXPECT_EQ(textpatch::EncodeBase64(std::vector<std::uint8_t>{'f', 'o'}), "Zm8=");
+    for (const std::string_view bad : {"Zm8", "Zm=8", "Z===", "Zm8=Zm8=", "Zm 8", "Zm8\x80"}) {
+        EXPECT_FALSE(textpatch::DecodeBase64(bad, bytes)) << bad;
+    }
+}
+
+// A page as the web build writes it: the module as base64 in a data: address
+// inside the script, another data: address that holds no module beside it.
+TEST(TextPatchWebPage, ShowAndSetReachTheBlockInsideTheModule) {
+    std::vector<std::uint8_t> module = FakeExe();
+    const std::uint8_t magic[] = {0, 'a', 's', 'm', 1, 0, 0, 0};
+    std::copy(std::begin(magic), std::end(magic), module.begin());
+    const std::string head = "<!DOCTYPE html><script>var p='data:application/octet-stream;base64,';"
+                             "var icon='data:application/octet-stream;base64,iVBORw0K';var w='"
+                             "data:application/octet-stream;base64,";
+    const std::string page = head + textpatch::EncodeBase64(module) + "';</script>\n";
+    const auto path = std::filesystem::temp_directory_path() / "textpatch_page_test.html";
+    const auto pagesPath = std::filesystem::temp_directory_path() / "textpatch_page_test.txt";
+    std::ofstream(path, std::ios::binary) << page;
+    std::ofstream(pagesPath) << "hello web\n";
+
+    std::string out, err;
+    const std::string_view set[] = {"set", path.c_str(), pagesPath.c_str(), "--pages", "1"};
+    ASSERT_EQ(textpatch::Main(set, out, err), 0) << err;
+    const std::string_view show[] = {"show", path.c_str()};
+    ASSERT_EQ(textpatch::Main(show, out, err), 0) << err;
+    EXPECT_EQ(out.substr(0, 34), "; page count 1\n; page 1\nHELLO WEB\n");
+    // The page keeps its size and everything around the module.
+    std::ifstream in(path, std::ios::binary);
+    const std::string written((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(written.size(), page.size());
+    EXPECT_EQ(written.substr(0, head.size()), head);
+
+    // Two modules: no way to tell which is the intro.
+    std::ofstream(path, std::ios::binary) << page << page;
+    EXPECT_EQ(textpatch::Main(show, out, err), 2);
+    EXPECT_NE(err.find("more than one WebAssembly module"), std::string::npos) << err;
+    std::filesystem::remove(path);
+    std::filesystem::remove(pagesPath);
 }
 
 }  // namespace

@@ -297,6 +297,10 @@ def fit(p, y_half, z_half):
     # The ends land on the bounds exactly, not a rounding step beyond them.
     for k, half in ((0, 0.5), (1, y_half), (2, z_half)):
         out[:, k] = np.clip(out[:, k], -half, half)
+    # A coordinate that is zero but for the last bits of the sine (numpy's
+    # vectorised sine differs in them from one CPU to the next) is zero, so
+    # that the file comes out the same on every machine.
+    out[np.abs(out) < 1e-9] = 0.0
     return out.astype(np.float32)
 
 

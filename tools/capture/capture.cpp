@@ -139,8 +139,6 @@ int RunCapture(const Options& options, std::FILE* err) {
         return static_cast<long double>(readings++) / static_cast<long double>(fps);
     };
 
-    // A window keeps the step interval it is given: that of an fps Hz display.
-    app::stepInterval = app::StepIntervalForRefreshRate(options.fps);
     app::FrameLoop loop;
     app::StartUpOptions startUp;
     startUp.fullscreen = false;

@@ -11,6 +11,7 @@
 
 #include "data/glyph2_table.h"
 #include "platform/replace_file.h"
+#include "tools/textpatch/web_page.h"
 
 namespace textpatch {
 namespace {
@@ -201,24 +202,73 @@ bool ReplaceFile(const std::string& path, std::span<const std::uint8_t> bytes, s
     return platform::ReplaceFileContents(path, bytes, error);
 }
 
+namespace {
+
+// The bytes the block lives in: the file itself, or the module that a web
+// page carries inside it.
+struct Program {
+    std::vector<std::uint8_t> file;    // as read
+    bool page = false;                 // the file is a page with the module embedded
+    EmbeddedModule where;              // the module's base64 text in the page
+    std::vector<std::uint8_t> module;  // the decoded module, when page
+
+    std::vector<std::uint8_t>& Bytes() { return page ? module : file; }
+
+    // What to write back: the page with the module encoded in its place.
+    std::vector<std::uint8_t> Written() const {
+        if (!page) return file;
+        const std::string text = EncodeBase64(module);
+        std::vector<std::uint8_t> out(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(where.begin));
+        out.insert(out.end(), text.begin(), text.end());
+        out.insert(out.end(), file.begin() + static_cast<std::ptrdiff_t>(where.end), file.end());
+        return out;
+    }
+};
+
+// Reads the program; returns 0, or the exit code with err set.
+int OpenProgram(const std::string& path, Program& program, std::string& err) {
+    std::string error;
+    if (!ReadFile(path, program.file, error)) {
+        err = "quandrix-textpatch: " + error + "\n";
+        return 1;
+    }
+    switch (FindEmbeddedModule(program.file, program.where, error)) {
+    case PageSearch::NotAPage:
+        return 0;
+    case PageSearch::Refused:
+        err = "quandrix-textpatch: " + path + ": " + error + "\n";
+        return 2;
+    case PageSearch::Found:
+        break;
+    }
+    const std::string_view text(reinterpret_cast<const char*>(program.file.data()) + program.where.begin,
+                                program.where.end - program.where.begin);
+    if (!DecodeBase64(text, program.module)) {
+        err = "quandrix-textpatch: " + path + ": the page's module is not valid base64\n";
+        return 2;
+    }
+    program.page = true;
+    return 0;
+}
+
+}  // namespace
+
 int Main(std::span<const std::string_view> args, std::string& out, std::string& err) {
     const std::string usage =
         "usage: quandrix-textpatch show EXE\n"
-        "       quandrix-textpatch set EXE FILE [--pages N]\n";
+        "       quandrix-textpatch set EXE FILE [--pages N]\n"
+        "EXE is the built intro: its executable, or the web build's quandrix.html\n";
     if (args.size() == 2 && args[0] == "show") {
         const std::string exe(args[1]);
-        std::vector<std::uint8_t> file;
+        Program program;
+        if (const int code = OpenProgram(exe, program, err); code != 0) return code;
         BlockPlace place;
         std::string error;
-        if (!ReadFile(exe, file, error)) {
-            err = "quandrix-textpatch: " + error + "\n";
-            return 1;
-        }
-        if (!LocateBlock(file, place, error)) {
+        if (!LocateBlock(program.Bytes(), place, error)) {
             err = "quandrix-textpatch: " + exe + ": " + error + "\n";
             return 2;
         }
-        out = ShowBlock(file, place);
+        out = ShowBlock(program.Bytes(), place);
         return 0;
     }
     if (!args.empty() && args[0] == "set" && (args.size() == 3 || args.size() == 5)) {
@@ -239,9 +289,12 @@ int Main(std::span<const std::string_view> args, std::string& out, std::string& 
             count = static_cast<int>(value);
         }
         const std::string exe(args[1]), textPath(args[2]);
-        std::vector<std::uint8_t> file, text;
+        Program program;
+        if (const int code = OpenProgram(exe, program, err); code != 0) return code;
+        std::vector<std::uint8_t>& file = program.Bytes();
+        std::vector<std::uint8_t> text;
         std::string error;
-        if (!ReadFile(exe, file, error) || !ReadFile(textPath, text, error)) {
+        if (!ReadFile(textPath, text, error)) {
             err = "quandrix-textpatch: " + error + "\n";
             return 1;
         }
@@ -261,7 +314,7 @@ int Main(std::span<const std::string_view> args, std::string& out, std::string& 
             return 2;
         }
         ApplyPages(file, place, pages, count);
-        if (!ReplaceFile(exe, file, error)) {
+        if (!ReplaceFile(exe, program.Written(), error)) {
             err = "quandrix-textpatch: " + error + "\n";
             return 1;
         }

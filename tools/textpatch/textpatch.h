@@ -4,6 +4,8 @@
 // just after "--TEXT START HERE--" and its NUL), shows what the pages hold,
 // and writes new pages from a text file. The program is rewritten through a
 // temporary file and a rename, so it is either the old file or the new one.
+// The web build's page is a program too: the block lies in the module it
+// carries as base64 (web_page.h).
 //
 // Text file format, one text line per line:
 //   - a line starting with ';' is a comment and is ignored;
