@@ -109,10 +109,11 @@ async function visit(browser, spec) {
   return report;
 }
 
+const profile = fs.mkdtempSync(path.join(plan.scratch || '/tmp', 'chromium-'));
 const browser = await puppeteer.launch({
   executablePath: plan.chromium,
   headless: true,
-  userDataDir: fs.mkdtempSync(path.join(plan.scratch || '/tmp', 'chromium-')),
+  userDataDir: profile,
   args: ['--no-sandbox', '--disable-background-networking', '--disable-component-update', '--disable-sync',
          '--no-first-run', '--disable-quic', '--enable-unsafe-swiftshader', '--use-angle=swiftshader',
          ...(plan.arguments || [])],
@@ -128,5 +129,6 @@ try {
   }
 } finally {
   await browser.close();
+  fs.rmSync(profile, {recursive: true, force: true});
 }
 process.stdout.write(JSON.stringify({visits: reports}, null, 1) + '\n');
