@@ -59,21 +59,21 @@ async function waitForState(page, state, seconds) {
   await page.waitForFunction((s) => document.documentElement.dataset.show === s, {timeout: seconds * 1000}, state);
 }
 
-async function visit(browser, spec) {
+async function visit(browser, wanted) {
   const page = await browser.newPage();
-  const report = {fragment: spec.fragment, console: [], errors: [], failed: [], steps: []};
+  const report = {fragment: wanted.fragment, console: [], errors: [], failed: [], steps: []};
   page.on('console', (message) => report.console.push({type: message.type(), text: message.text()}));
   page.on('pageerror', (error) => report.errors.push(String(error)));
   page.on('requestfailed', (request) => report.failed.push(request.url()));
-  const [width, height] = spec.viewport || [640, 480];
+  const [width, height] = wanted.viewport || [640, 480];
   await page.setViewport({width, height, deviceScaleFactor: 1});
   await page.setRequestInterception(true);
   page.on('request', serve);
   await page.evaluateOnNewDocument(frameCounter);
   const opened = Date.now();
   const now = () => (Date.now() - opened) / 1000;
-  await page.goto(origin + 'quandrix.html' + (spec.fragment ? '#' + spec.fragment : ''));
-  for (const step of spec.steps) {
+  await page.goto(origin + 'quandrix.html' + (wanted.fragment ? '#' + wanted.fragment : ''));
+  for (const step of wanted.steps) {
     const done = {...step, started: now()};
     if (step.state) await waitForState(page, step.state, step.timeout || 60);
     if (step.sleep) await new Promise((resolve) => setTimeout(resolve, step.sleep * 1000));
@@ -120,11 +120,11 @@ const browser = await puppeteer.launch({
 });
 const reports = [];
 try {
-  for (const spec of plan.visits) {
+  for (const wanted of plan.visits) {
     try {
-      reports.push(await visit(browser, spec));
+      reports.push(await visit(browser, wanted));
     } catch (error) {
-      reports.push({fragment: spec.fragment, failure: String(error)});
+      reports.push({fragment: wanted.fragment, failure: String(error)});
     }
   }
 } finally {
