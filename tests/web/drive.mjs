@@ -3,33 +3,38 @@
 // (bench/web_page.py). Usage: node drive.mjs PLAN.json; prints one JSON
 // report on standard output.
 //
-// The plan: {"chromium": PATH, "site": FOLDER, "visits": [VISIT, ...]}, where
-// FOLDER holds quandrix.html/.js/.wasm, served at http://localhost/ straight
-// from the folder (requests are answered inside the browser; no server and
-// no network). A visit opens quandrix.html#FRAGMENT in a fresh page of
-// 640 x 480 pixels (or "viewport": [WIDTH, HEIGHT]) and runs its steps in
-// order:
+// The plan: {"chromium": PATH, "page": FILE, "visits": [VISIT, ...]}, where
+// FILE is the one-file page quandrix.html, opened from disk (file://) as a
+// person opens a downloaded page. A visit opens FILE#FRAGMENT in a fresh
+// page of 640 x 480 pixels (or "viewport": [WIDTH, HEIGHT]); with "record":
+// true every buffer the page's ScriptProcessorNode produces is kept. It runs
+// its steps in order:
 //   {"state": S, "timeout": SECONDS}  wait until the page's data-show is S
 //   {"sleep": SECONDS}
 //   {"screenshot": PATH}               the canvas as PNG
 //   {"page": PATH}                     the whole page as PNG
-//   {"click": true}                    a left click in the canvas's middle
+//   {"click": true}                    a left click in the page's middle
 //   {"key": NAME}                      a key held for 0.4 s (puppeteer's key names)
 //   {"close": true}                    the page's beforeunload event, as when it is closed
 //   {"frames": SECONDS}                counts the display frames drawn for SECONDS
+//   {"hide": SECONDS}                  another tab in front for SECONDS (the page is hidden)
+//   {"audio": PATH}                    what was recorded so far, as 16-bit stereo raw samples
 // Each step's report gives "started" and "at" (seconds since the page was
 // opened, before and after it) and, for "frames", "count" and "busy" (the
-// seconds spent inside those frames' callbacks, on the page's own thread). A visit reports its steps, the console messages
-// ({"type", "text"}), uncaught page errors, failed requests, the first
-// animation frame after the module started ("firstFrame", seconds), and the
-// exit status once the show has ended.
+// seconds spent inside those frames' callbacks, on the page's own thread).
+// A "state" step reports the exit status the page held then. A visit reports its steps, the console messages ({"type", "text"}),
+// uncaught page errors, every request the page made other than for itself
+// and its data: addresses,
+// the first animation frame after the module started ("firstFrame",
+// seconds), the exit status once the show has ended, and with "record" the
+// frames of sound recorded and the seconds the node's handler took for them
+// ("audio": {"frames", "busy"}).
 import fs from 'node:fs';
 import path from 'node:path';
 import puppeteer from 'puppeteer-core';
 
 const plan = JSON.parse(fs.readFileSync(process.argv[2], 'utf8'));
-const origin = 'http://localhost/';
-const types = {'.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm'};
+const pageUrl = 'file://' + path.resolve(plan.page);
 
 // Counts animation frames from the first one that runs after the module's
 // main has started the show (data-show leaves "loading").
@@ -41,18 +46,55 @@ const frameCounter = `
   window.requestAnimationFrame = (callback) => request((time) => {
     const begun = performance.now();
     callback(time);
-    if (document.documentElement.dataset.show === 'loading') return;
+    const shown = document.documentElement.dataset.show;
+    if (shown === 'waiting' || shown === 'loading') return;
     if (window.quandrixFirstFrame === null) window.quandrixFirstFrame = performance.now() / 1000;
     window.quandrixFrames++;
     window.quandrixBusy += performance.now() - begun;
   });`;
 
-async function serve(request) {
-  const url = new URL(request.url());
-  const file = path.join(plan.site, path.basename(url.pathname));
-  if (url.origin + '/' !== origin || !fs.existsSync(file)) return request.respond({status: 404, body: ''});
-  return request.respond({status: 200, contentType: types[path.extname(file)] || 'application/octet-stream',
-                          body: fs.readFileSync(file)});
+// Keeps a copy of every buffer a ScriptProcessorNode of the page fills, as
+// the speakers would get it: the node's own handler runs first.
+const audioRecorder = `
+  window.quandrixRecording = [];
+  window.quandrixAudioBusy = 0;  // milliseconds spent in the node's own handler
+  const handlerProperty = Object.getOwnPropertyDescriptor(ScriptProcessorNode.prototype, 'onaudioprocess');
+  const create = AudioContext.prototype.createScriptProcessor;
+  AudioContext.prototype.createScriptProcessor = function(...args) {
+    const node = create.apply(this, args);
+    let handler = null;
+    Object.defineProperty(node, 'onaudioprocess', {
+      get: () => handler,
+      set: (f) => {
+        handler = f;
+        handlerProperty.set.call(node, f && ((event) => {
+          const begun = performance.now();
+          f(event);
+          window.quandrixAudioBusy += performance.now() - begun;
+          const b = event.outputBuffer;
+          window.quandrixRecording.push([b.getChannelData(0).slice(), b.getChannelData(1).slice()]);
+        }));
+      },
+    });
+    return node;
+  };`;
+
+// The recording as interleaved 16-bit samples, base64.
+function recordedSamples() {
+  const chunks = window.quandrixRecording;
+  const frames = chunks.reduce((n, [left]) => n + left.length, 0);
+  const samples = new Int16Array(frames * 2);
+  let at = 0;
+  for (const [left, right] of chunks) {
+    for (let i = 0; i < left.length; ++i) {
+      samples[at++] = Math.max(-32768, Math.min(32767, Math.round(left[i] * 32768)));
+      samples[at++] = Math.max(-32768, Math.min(32767, Math.round(right[i] * 32768)));
+    }
+  }
+  const bytes = new Uint8Array(samples.buffer);
+  let text = '';
+  for (let i = 0; i < bytes.length; i += 0x8000) text += String.fromCharCode(...bytes.subarray(i, i + 0x8000));
+  return btoa(text);
 }
 
 async function waitForState(page, state, seconds) {
@@ -61,21 +103,27 @@ async function waitForState(page, state, seconds) {
 
 async function visit(browser, wanted) {
   const page = await browser.newPage();
-  const report = {fragment: wanted.fragment, console: [], errors: [], failed: [], steps: []};
+  const report = {fragment: wanted.fragment, console: [], errors: [], requests: [], steps: []};
   page.on('console', (message) => report.console.push({type: message.type(), text: message.text()}));
   page.on('pageerror', (error) => report.errors.push(String(error)));
-  page.on('requestfailed', (request) => report.failed.push(request.url()));
+  // A data: address is read from the page itself; anything else would leave it.
+  page.on('request', (request) => {
+    const url = request.url();
+    if (url.split('#')[0] !== pageUrl && !url.startsWith('data:')) report.requests.push(url);
+  });
   const [width, height] = wanted.viewport || [640, 480];
   await page.setViewport({width, height, deviceScaleFactor: 1});
-  await page.setRequestInterception(true);
-  page.on('request', serve);
   await page.evaluateOnNewDocument(frameCounter);
+  if (wanted.record) await page.evaluateOnNewDocument(audioRecorder);
   const opened = Date.now();
   const now = () => (Date.now() - opened) / 1000;
-  await page.goto(origin + 'quandrix.html' + (wanted.fragment ? '#' + wanted.fragment : ''));
+  await page.goto(pageUrl + (wanted.fragment ? '#' + wanted.fragment : ''));
   for (const step of wanted.steps) {
     const done = {...step, started: now()};
-    if (step.state) await waitForState(page, step.state, step.timeout || 60);
+    if (step.state) {
+      await waitForState(page, step.state, step.timeout || 60);
+      done.exitStatus = await page.evaluate(() => document.documentElement.dataset.exitStatus ?? null);
+    }
     if (step.sleep) await new Promise((resolve) => setTimeout(resolve, step.sleep * 1000));
     if (step.screenshot) {
       const canvas = await page.$('#canvas');
@@ -89,6 +137,14 @@ async function visit(browser, wanted) {
       await page.keyboard.up(step.key);
     }
     if (step.close) await page.evaluate(() => window.dispatchEvent(new Event('beforeunload')));
+    if (step.hide) {
+      const other = await browser.newPage();
+      await other.bringToFront();
+      await new Promise((resolve) => setTimeout(resolve, step.hide * 1000));
+      await page.bringToFront();
+      await other.close();
+    }
+    if (step.audio) fs.writeFileSync(step.audio, Buffer.from(await page.evaluate(recordedSamples), 'base64'));
     if (step.frames) {
       const count = () => page.evaluate(() => [window.quandrixFrames, window.quandrixBusy]);
       const before = await count();
@@ -104,6 +160,11 @@ async function visit(browser, wanted) {
   report.state = root.show;
   report.exitStatus = root.exitStatus === undefined ? null : Number(root.exitStatus);
   report.firstFrame = root.firstFrame;
+  if (wanted.record) {
+    report.audio = await page.evaluate(() => ({
+      frames: window.quandrixRecording.reduce((n, [left]) => n + left.length, 0),
+      busy: window.quandrixAudioBusy / 1000}));
+  }
   report.boxes = await page.$$eval('.quandrix-box', (boxes) => boxes.map((box) => box.innerText));
   await page.close();
   return report;
