@@ -33,7 +33,16 @@ struct Output {
 
 Output output;
 
-void RenderOneBlock();
+void RenderOneBlock() {
+    if (mixer.song && static_cast<std::size_t>(mixer.writeIndex) < kMaxBlocks) {
+        const auto start = static_cast<std::uint32_t>(mixer.song->orderPosition & 0xFFFF) << 16 |
+                           static_cast<std::uint32_t>(mixer.song->row & 0xFFFF);
+        output.blockStarts[static_cast<std::size_t>(mixer.writeIndex)].store(start, std::memory_order_relaxed);
+    }
+    RenderBlock();
+    // Release: whoever sees the count also sees the block and the write index.
+    output.renderedBlocks.fetch_add(1, std::memory_order_release);
+}
 
 // The worker's loop body: each block, in order, that the play position has
 // left, and not a block more once a stop is requested.
@@ -44,17 +53,6 @@ void RenderBlocksBehind() {
         RenderOneBlock();
         output.busy.store(false);
     }
-}
-
-void RenderOneBlock() {
-    if (mixer.song && static_cast<std::size_t>(mixer.writeIndex) < kMaxBlocks) {
-        const auto start = static_cast<std::uint32_t>(mixer.song->orderPosition & 0xFFFF) << 16 |
-                           static_cast<std::uint32_t>(mixer.song->row & 0xFFFF);
-        output.blockStarts[static_cast<std::size_t>(mixer.writeIndex)].store(start, std::memory_order_relaxed);
-    }
-    RenderBlock();
-    // Release: whoever sees the count also sees the block and the write index.
-    output.renderedBlocks.fetch_add(1, std::memory_order_release);
 }
 
 }  // namespace

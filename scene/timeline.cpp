@@ -62,7 +62,9 @@ int RunMainStep(SceneState& state, TubeMesh* mesh, const SceneClocks& clocks) {
     const int steps = state.mainStepClock.Take(clocks.sceneTime);
     for (int i = 0; i < steps; ++i) {
         MorphStep(state);
-        if (mesh) mesh->Deform(state.tubePhase[0], state.tubePhase[1], state.tubePhase[2]);
+        // The tube's shape follows from the phases alone, so of several
+        // steps in one frame only the last one's Deform is ever seen.
+        if (mesh && i == steps - 1) mesh->Deform(state.tubePhase[0], state.tubePhase[1], state.tubePhase[2]);
         AdvanceMainStepValues(state);
     }
     return steps;

@@ -43,7 +43,8 @@ bool RunCausticsTimer(SceneState& state, double sceneTime);
 
 // The main steps its clock has due at sceneTime, each in this order: the
 // morph step, the tube's Deform with the phases as they stand (skipped
-// without a mesh), the increments. Returns how many ran (0..4).
+// without a mesh, and for all but the frame's last step, whose shape is the
+// only one drawn), the increments. Returns how many ran (0..4).
 int RunMainStep(SceneState& state, TubeMesh* mesh, const SceneClocks& clocks);
 
 // The scroll steps its clock has due at sceneTime. Returns how many ran.

@@ -120,6 +120,10 @@ TEST(SceneTimeline, PrimingThenTheFirstFrameRunsBothSteps) {
     EXPECT_EQ(mesh.deforms[1].c, 0.006f * 2.0f);
     EXPECT_EQ(s.tubePhase[1], 0.008f * 0.5f + 0.008f * 0.5f);
     EXPECT_EQ(s.tubeSpin, (0.1f + 1.2f) + 2.0f);
+    // A frame of four steps deforms once, with the last step's phases.
+    EXPECT_EQ(scene::RunMainStep(s, &mesh, At(0.0002 + 5.0 / 60.0)), 4);
+    ASSERT_EQ(mesh.deforms.size(), 3u);
+    EXPECT_EQ(mesh.deforms[2].b, s.tubePhase[1] - 0.008f * 0.5f);
     // Without a mesh the step still advances everything else.
     SceneState bare;
     EXPECT_EQ(scene::RunMainStep(bare, nullptr, At(1.0 / 60.0)), 1);
