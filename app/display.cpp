@@ -55,8 +55,11 @@ bool CreateDisplay(const char* title, int width, int height, int colourBits, boo
     }
 
     platform::WindowStyle style = platform::WindowStyle::Overlapped;
+    // The GL pixel format asks for the depth the display was set to.
+    int depth = colourBits;
     if (fullscreen) {
-        if (!platform::ChangeDisplayMode(width, height, colourBits)) {
+        depth = SwitchToFullScreen(width, height, colourBits, platform::ChangeDisplayMode);
+        if (depth == 0) {
             const platform::BoxAnswer answer = platform::MessageBoxYesNo(
                 "The Requested Fullscreen Mode Is Not Supported By\nYour Video Card. Use Windowed Mode Instead?",
                 title, platform::BoxIcon::Exclamation);
@@ -65,6 +68,7 @@ bool CreateDisplay(const char* title, int width, int height, int colourBits, boo
                 return false;
             }
             fullscreen = false;
+            depth = colourBits;
         }
         if (fullscreen) {
             platform::ShowCursor(false);
@@ -73,7 +77,7 @@ bool CreateDisplay(const char* title, int width, int height, int colourBits, boo
     }
 
     platform::PixelFormatRequest pixelFormat;
-    pixelFormat.colourBits = colourBits;
+    pixelFormat.colourBits = depth;
     pixelFormat.depthBits = 16;
     pixelFormat.doubleBuffer = true;
 
@@ -94,6 +98,13 @@ bool CreateDisplay(const char* title, int width, int height, int colourBits, boo
     ResizeView(width, height);
     if (!InitRenderState()) return FailAfterDestroy("Initialization Failed.");
     return true;
+}
+
+int SwitchToFullScreen(int width, int height, int colourBits, const ModeSwitch& change) {
+    constexpr int kTrueColour = 32;
+    if (change(width, height, colourBits)) return colourBits;
+    if (colourBits != kTrueColour && change(width, height, kTrueColour)) return kTrueColour;
+    return 0;
 }
 
 void DestroyDisplay() {

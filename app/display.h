@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 
 #include "platform/messages.h"
 
@@ -34,6 +35,18 @@ void ResetDisplayState();
 // context, the view and the render state with all textures. On false a
 // message has been shown and everything made here has been released.
 bool CreateDisplay(const char* title, int width, int height, int colourBits, bool fullscreenRequested);
+
+// A full-screen mode switch: true when the display changed to width x height
+// at that many bits per pixel.
+using ModeSwitch = std::function<bool(int width, int height, int bitsPerPixel)>;
+
+// Switches to width x height full screen and answers the depth it set:
+// colourBits when the display takes it, otherwise 32 when it takes that, 0
+// when it refuses both. Windows 8 and later offer no 16-bit desktop modes
+// and refuse a 16-bit switch although they show 640 x 480 at 32 bits, so
+// only a display without the size at either depth leads to the
+// windowed-fallback question.
+int SwitchToFullScreen(int width, int height, int colourBits, const ModeSwitch& change);
 
 // Releases context and window and restores the display mode and cursor when
 // the full-screen mode was set. Problems are reported one box each and

@@ -23,6 +23,12 @@
 // width x height (at the requested depth if offered, else at any depth), and
 // the window then switches to that mode when it is shown. SDL restores the
 // desktop mode when that window is destroyed.
+//
+// On Win32 ChangeDisplayMode asks for exactly the depth given. Since Windows
+// 8 a 16-bit request is refused, so the shell asks again at 32 bits before it
+// gives up on full screen (app::SwitchToFullScreen). Either way a display
+// that shows width x height at some depth runs the intro full screen: SDL by
+// accepting any depth in one call, Win32 in at most two.
 
 #include <cstddef>
 
@@ -34,7 +40,8 @@ namespace platform {
 // there is no usable display (SDL's reason goes to standard error).
 bool RegisterWindowClass(const char* className, WindowProcedure procedure);
 
-// See above. False when display 0 offers no mode of that size.
+// See above. False when display 0 offers no mode of that size (SDL) or
+// refuses that size at that depth (Win32).
 bool ChangeDisplayMode(int width, int height, int bitsPerPixel);
 
 // Back to the desktop mode (a no-op once the full-screen window is gone).

@@ -56,6 +56,8 @@ bool RegisterWindowClass(const char* className, WindowProcedure procedure) {
     return true;
 }
 
+// Exactly the depth asked for; the shell tries 32 bits after a refused 16
+// (display.h says why), where SDL's rule takes the size at any depth at once.
 bool ChangeDisplayMode(int width, int height, int bitsPerPixel) {
     DEVMODEA mode{};
     mode.dmSize = sizeof mode;

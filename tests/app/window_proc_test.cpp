@@ -1,5 +1,6 @@
 // The window procedure, and the view it sets on a real OpenGL context.
 #include <cmath>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -60,6 +61,33 @@ TEST_F(WindowProcTest, ScreenSaverAndMonitorPowerAreSwallowedByExactComparison) 
     EXPECT_EQ(app::WindowProc(platform::WM_SYSCOMMAND, 0xF172, 0), platform::DefWindowProc(platform::WM_SYSCOMMAND, 0xF172, 0));
     platform::Message message;
     EXPECT_FALSE(platform::PeekMessage(&message));
+}
+
+// The full-screen switch asks for 16 bits, then 32, and only then gives up
+// (the windowed-fallback question follows): Windows 8 and later refuse every
+// 16-bit mode.
+TEST(FullScreenSwitch, TriesSixteenThenThirtyTwoBits) {
+    struct Case {
+        bool sixteenTaken, thirtyTwoTaken;
+        int depthSet;
+        std::vector<int> asked;
+    };
+    const Case cases[] = {
+        {true, true, 16, {16}},        // as asked: 32 is never tried
+        {false, true, 32, {16, 32}},   // today's Windows
+        {false, false, 0, {16, 32}},   // no 640 x 480 at all: the question
+    };
+    for (const Case& c : cases) {
+        std::vector<int> asked;
+        auto change = [&](int width, int height, int bits) {
+            EXPECT_EQ(width, 640);
+            EXPECT_EQ(height, 480);
+            asked.push_back(bits);
+            return bits == 16 ? c.sixteenTaken : c.thirtyTwoTaken;
+        };
+        EXPECT_EQ(app::SwitchToFullScreen(640, 480, 16, change), c.depthSet);
+        EXPECT_EQ(asked, c.asked);
+    }
 }
 
 // WM_SIZE on a real (offscreen Mesa) context: the viewport and the aspect of

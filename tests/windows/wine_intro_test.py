@@ -141,6 +141,8 @@ class ExitRequests(IntroCase):
         window = self.main_window()
         self.assertEqual(self.xvfb.geometry(window), (640, 480))
         self.assertIsNone(proc.poll())
+        # Full screen without the windowed-fallback question.
+        self.assertEqual([w for w in self.xvfb.windows(TITLE) if 0 < self.width(w) < 600], [])
 
     def test_escape(self):
         self.assert_exit_after("Escape tapped", self.start(), self.tap("Escape"), 27)
