@@ -215,3 +215,20 @@ function(quandrix_add_fuzzer name)
     set_tests_properties(${name}_run PROPERTIES LABELS "fuzz" TIMEOUT ${limit})
   endif()
 endfunction()
+
+# quandrix_optional_package(PACKAGE DEBIAN-PACKAGE WHAT)
+# find_package(PACKAGE) for something the intro itself does not need: when it
+# is missing, one line says what is left out and which Debian package brings
+# it, unless QUANDRIX_REQUIRE_ALL makes it a configure error. A macro, so the
+# package's variables and imported targets are the caller's.
+macro(quandrix_optional_package package debian what)
+  if(QUANDRIX_REQUIRE_ALL)
+    find_package(${package} REQUIRED)
+  else()
+    find_package(${package} QUIET)
+    if(NOT ${package}_FOUND)
+      message(STATUS "Leaving out ${what}: ${package} not found (Debian package ${debian}; "
+                     "scripts/setup-debian.sh installs it)")
+    endif()
+  endif()
+endmacro()
