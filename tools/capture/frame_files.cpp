@@ -3,7 +3,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <random>
+#include <stdexcept>
 #include <system_error>
 
 #include <csetjmp>
@@ -22,9 +24,20 @@ std::string FrameFileName(std::int64_t index) {
 
 namespace {
 
+// Called from inside libpng, which is C: an exception must not unwind through
+// it. A failed allocation becomes libpng's own write error, whose jump lands
+// in EncodePng once no C++ object of this frame is alive any more.
 void Append(png_structp writer, png_bytep data, png_size_t size) {
     auto& png = *static_cast<std::vector<std::uint8_t>*>(png_get_io_ptr(writer));
-    png.insert(png.end(), data, data + size);
+    bool appended = true;
+    try {
+        png.insert(png.end(), data, data + size);
+    } catch (const std::bad_alloc&) {
+        appended = false;
+    } catch (const std::length_error&) {
+        appended = false;
+    }
+    if (!appended) png_error(writer, "out of memory for the PNG bytes");
 }
 
 void Flush(png_structp) {}
