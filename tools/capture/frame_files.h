@@ -7,10 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "scene/scene.h"
+
 namespace capture {
 
-inline constexpr int kWidth = 640;   // pixels of a frame
-inline constexpr int kHeight = 480;
+inline constexpr int kWidth = scene::kScreenWidth;    // pixels of a frame: the intro's screen
+inline constexpr int kHeight = scene::kScreenHeight;
 
 // frame_00000.png, ...: five digits at least, more when the index needs them.
 std::string FrameFileName(std::int64_t index);
