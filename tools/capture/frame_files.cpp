@@ -1,16 +1,15 @@
 #include "tools/capture/frame_files.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <new>
-#include <random>
 #include <stdexcept>
 #include <system_error>
 
 #include <csetjmp>
 
 #include <png.h>
+
+#include "platform/write_file.h"
 
 namespace capture {
 
@@ -80,22 +79,10 @@ bool PrepareOutputDirectory(const fs::path& dir, std::string& error) {
                 (code ? code.message() : std::string("it exists and is not a directory"));
         return false;
     }
-    const fs::path probe = TemporaryNameBeside(dir / "frame", "probe");
-    std::FILE* file = std::fopen(probe.c_str(), "wb");
-    if (!file) {
-        error = "cannot write into " + dir.string() + ": " + std::strerror(errno);
-        return false;
-    }
-    std::fclose(file);
+    const fs::path probe = platform::CreateTemporaryBeside(dir / "frame", error);
+    if (probe.empty()) return false;
     fs::remove(probe, code);
     return true;
-}
-
-fs::path TemporaryNameBeside(const fs::path& path, const std::string& tag) {
-    std::random_device random;
-    char suffix[16];
-    std::snprintf(suffix, sizeof suffix, "%08x", static_cast<unsigned>(random()));
-    return fs::path(path) += "." + tag + "-" + suffix;
 }
 
 }  // namespace capture

@@ -26,8 +26,4 @@ bool EncodePng(const std::uint8_t* rgb, int width, int height, std::vector<std::
 // created in it. False with the reason in `error`.
 bool PrepareOutputDirectory(const std::filesystem::path& dir, std::string& error);
 
-// A name beside `path` for a file on its way to becoming `path`:
-// path + "." + tag + a random suffix, so that two captures do not meet.
-std::filesystem::path TemporaryNameBeside(const std::filesystem::path& path, const std::string& tag);
-
 }  // namespace capture

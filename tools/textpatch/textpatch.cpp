@@ -10,7 +10,7 @@
 
 
 #include "data/glyph2_table.h"
-#include "platform/replace_file.h"
+#include "platform/write_file.h"
 #include "tools/textpatch/web_page.h"
 
 namespace textpatch {
@@ -198,10 +198,6 @@ void ApplyPages(std::vector<std::uint8_t>& file, const BlockPlace& place, const 
     }
 }
 
-bool ReplaceFile(const std::string& path, std::span<const std::uint8_t> bytes, std::string& error) {
-    return platform::ReplaceFileContents(path, bytes, error);
-}
-
 namespace {
 
 // The bytes the block lives in: the file itself, or the module that a web
@@ -314,7 +310,7 @@ int Main(std::span<const std::string_view> args, std::string& out, std::string& 
             return 2;
         }
         ApplyPages(file, place, pages, count);
-        if (!ReplaceFile(exe, program.Written(), error)) {
+        if (!platform::WriteFileAtomically(exe, program.Written(), error, platform::WriteMode::KeepExisting)) {
             err = "quandrix-textpatch: " + error + "\n";
             return 1;
         }

@@ -2,8 +2,9 @@
 // quandrix-textpatch: re-texts a built intro. It finds the text block by its
 // markers (the page-count byte just before "!QUANDRIX!", the 140 line slots
 // just after "--TEXT START HERE--" and its NUL), shows what the pages hold,
-// and writes new pages from a text file. The program is rewritten through a
-// temporary file and a rename, so it is either the old file or the new one.
+// and writes new pages from a text file. The program is rewritten through
+// platform::WriteFileAtomically (its mode kept, a symbolic link followed), so
+// it is either the old file or the new one.
 // The web build's page is a program too: the block lies in the module it
 // carries as base64 (web_page.h).
 //
@@ -53,12 +54,6 @@ std::string ShowBlock(std::span<const std::uint8_t> file, const BlockPlace& plac
 // Writes pages 1..pages.size() (and the count, when given) into the file's bytes.
 void ApplyPages(std::vector<std::uint8_t>& file, const BlockPlace& place, const std::vector<Page>& pages,
                 std::optional<int> pageCount);
-
-// Replaces the file at path (following a symbolic link to its target) with
-// bytes: a temporary file in the same folder, written, flushed to disk and
-// given the old file's mode, then renamed over it. On failure the old file is
-// untouched, the temporary file removed, and false returned with a message.
-bool ReplaceFile(const std::string& path, std::span<const std::uint8_t> bytes, std::string& error);
 
 // The whole tool; returns the exit code: 0 done, 1 a file could not be read
 // or written, 2 refused (bad usage, block not found, bad text, bad count).
