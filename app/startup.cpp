@@ -16,7 +16,7 @@ bool StartUp(FrameLoop& loop, const StartUpOptions& options) {
 
     // The count as the block holds it now (a patch may have changed it),
     // kept inside the ten pages the block has.
-    scene::pageCount = scene::ClampPageCount(data::ReadTextPageCount());
+    scene::pageCount = data::ClampPageCount(data::ReadTextPageCount());
 
     scene::tube = new scene::TubeMesh();
 

@@ -11,12 +11,6 @@ namespace scene {
 
 int pageCount = 1;
 
-int ClampPageCount(int stored) {
-    if (stored < 1) return 1;
-    if (stored > data::kTextPages) return data::kTextPages;
-    return stored;
-}
-
 namespace {
 
 constexpr double kDegrees = std::numbers::pi / 180.0;
