@@ -79,7 +79,7 @@ bool PrepareOutputDirectory(const fs::path& dir, std::string& error) {
                 (code ? code.message() : std::string("it exists and is not a directory"));
         return false;
     }
-    const fs::path probe = platform::CreateTemporaryBeside(dir / "frame", error);
+    const fs::path probe = platform::CreateTemporaryBeside(dir / FrameFileName(0), error);
     if (probe.empty()) return false;
     fs::remove(probe, code);
     return true;
