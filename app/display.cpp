@@ -29,7 +29,9 @@ void ShutdownError(const char* text) {
     platform::MessageBoxOk(text, "SHUTDOWN ERROR", platform::BoxIcon::Information);
 }
 
-// Steps 4 to 12 release everything before they show their message.
+// A failure once the window exists releases everything made so far (the
+// context, the window, the display mode) before its box is shown, so that
+// the box is never hidden behind a full-screen window or a changed mode.
 bool FailAfterDestroy(const char* text) {
     DestroyDisplay();
     Fail(text);

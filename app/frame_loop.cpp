@@ -3,6 +3,7 @@
 #include "app/display.h"
 #include "app/frame_clock.h"
 #include "platform/display.h"
+#include "scene/timeline.h"
 
 namespace app {
 
@@ -21,8 +22,8 @@ FrameLoopHost SystemFrameLoopHost() {
 
 void PrimeScene(scene::SceneState& state, scene::TubeMesh& mesh) {
     mesh.Deform(state.tubePhase[0], state.tubePhase[1], state.tubePhase[2]);
-    state.tubePhase[1] += 0.008f * 0.5f;  // the per-step speeds of phases 1 and 2
-    state.tubePhase[2] += 0.006f * 2.0f;
+    // Phases 1 and 2 one main step on; phase 0 stays.
+    for (int i = 1; i < 3; ++i) state.tubePhase[i] += scene::kTubePhaseSpeeds[i] * scene::kTubePhaseFactors[i];
     scene::SetStartShape(state);
     state.tubeSpin += 1.2f;
 }

@@ -12,11 +12,11 @@
 namespace app {
 
 bool StartUp(FrameLoop& loop, const StartUpOptions& options) {
-    if (!CreateDisplay(kWindowTitle, 640, 480, 16, options.fullscreen)) return false;
+    if (!CreateDisplay(kWindowTitle, scene::kScreenWidth, scene::kScreenHeight, 16, options.fullscreen)) return false;
 
     // The count as the block holds it now (a patch may have changed it),
     // kept inside the ten pages the block has.
-    scene::pageCount = scene::ClampPageCount(data::ReadTextPageCount());
+    scene::pageCount = data::ClampPageCount(data::ReadTextPageCount());
 
     scene::tube = new scene::TubeMesh();
 

@@ -14,14 +14,16 @@ namespace app {
 struct StartUpOptions {
     // false: a 640 x 480 window with no mode switch and no fallback question.
     bool fullscreen = true;
-    // Gives the loop its first clock reading (step 6).
+    // Gives the loop its first clock reading, taken after the song has
+    // started, just before the scene is primed.
     std::function<long double()> readClock = ReadClock;
 };
 
-// Steps 1 to 7: the display with all textures, the tube, the song, the
-// page clock, the first clock reading and the scene's starting values, into
-// `loop`. False when the display could not be made: its message has been
-// shown, nothing else was started, and the exit code is 0.
+// In this order: the display with all textures, the page count, the tube,
+// the song, the page clock, the first clock reading and the scene's
+// starting values, into `loop`. False when the display could not be made:
+// its message has been shown, nothing else was started, and the exit code
+// is 0.
 bool StartUp(FrameLoop& loop, const StartUpOptions& options = {});
 
 // After the loop: the song, the textures, the tube, the display.

@@ -78,7 +78,7 @@ constexpr void PutMarker(char* out, std::string_view text) {
 
 constexpr TextLineArea MakeLineArea() {
     TextLineArea area{};
-    PutMarker(area.marker, "--TEXT START HERE--");
+    PutMarker(area.marker, kLineMarkerText);
     for (int line = 0; line < kTextLinesPerPage; ++line) {
         PutLine(area.slots[line], kAnnouncement[static_cast<std::size_t>(line)]);
         PutLine(area.slots[kTextLinesPerPage + line], kCredits[static_cast<std::size_t>(line)]);
@@ -95,7 +95,7 @@ constexpr TextBlockHeader MakeHeader() {
     TextBlockHeader header{};
     header.lineMarkerOffset = offsetof(TextLineArea, marker);
     header.pageCount = 2;
-    PutMarker(header.marker, "!QUANDRIX!");
+    PutMarker(header.marker, kHeaderMarkerText);
     for (int k = 0; k < kTextSlots; ++k) {
         header.lineOffsets[k] = static_cast<std::uint32_t>(offsetof(TextLineArea, slots) + kTextSlotBytes * k);
     }
@@ -119,7 +119,7 @@ int ReadTextLine(int page, int line, char (&out)[kTextSlotBytes]) {
     if (page < 0 || page >= kTextPages || line < 0 || line >= kTextLinesPerPage) return 0;
     const volatile std::uint32_t* offsets = textBlock.header.lineOffsets;
     const std::uint32_t offset = offsets[page * kTextLinesPerPage + line];
-    if (offset > sizeof(TextLineArea) - kTextSlotBytes) return 0;
+    if (!SlotOffsetFits(offset)) return 0;
     const volatile char* slot = reinterpret_cast<const volatile char*>(&textBlock.lines) + offset;
     int n = 0;
     while (n < kTextLineChars && slot[n] != '\0') {

@@ -38,8 +38,12 @@ inline constexpr int kTextLinesPerPage = 14;                    // lines per pag
 inline constexpr int kTextSlots = kTextPages * kTextLinesPerPage;  // 140
 inline constexpr int kTextLineChars = 31;                       // characters per line
 inline constexpr int kTextSlotBytes = 32;                       // characters and the NUL
-inline constexpr int kHeaderMarkerBytes = 11;                   // "!QUANDRIX!" and NUL
-inline constexpr int kLineMarkerBytes = 20;                     // "--TEXT START HERE--" and NUL
+
+// The two markers, spelled here only; the block stores each with its NUL.
+inline constexpr char kHeaderMarkerText[] = "!QUANDRIX!";
+inline constexpr char kLineMarkerText[] = "--TEXT START HERE--";
+inline constexpr int kHeaderMarkerBytes = sizeof kHeaderMarkerText;  // 11, the NUL included
+inline constexpr int kLineMarkerBytes = sizeof kLineMarkerText;      // 20, the NUL included
 
 struct TextBlockHeader {
     std::uint32_t lineMarkerOffset;              // bytes from the line area to its marker: 0
@@ -74,6 +78,15 @@ struct TextBlock {
 static_assert(sizeof(TextBlock) == 576 + 4500 && offsetof(TextBlock, lines) == 576);
 
 extern TextBlock textBlock;
+
+// Whether an entry of the header's offset table leaves a whole slot inside
+// the line area. The program reads a line whose entry does not as empty;
+// the patch tool refuses such a block.
+constexpr bool SlotOffsetFits(std::uint32_t offset) { return offset <= sizeof(TextLineArea) - kTextSlotBytes; }
+
+// The pages the program shows for a stored page count: the count kept
+// inside 1..kTextPages (a patch may have stored anything in the byte).
+constexpr int ClampPageCount(int stored) { return stored < 1 ? 1 : stored > kTextPages ? kTextPages : stored; }
 
 // The page-count byte as stored, sign-extended; not checked.
 int ReadTextPageCount();

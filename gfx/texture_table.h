@@ -29,6 +29,10 @@ struct TextureImage {
     std::vector<std::uint8_t> pixels;  // rows bottom to top: row 0 is t = 0
 };
 
+// The caustics pictures the left tube cycles through (IDB_CAUST0 to
+// IDB_CAUST3, in the slot table of texture_slots.h).
+inline constexpr int kCausticsPictures = 4;
+
 struct TextureTable {
     // Painted by the texture generator, 256 x 256 RGB.
     TextureSlot texGenSpotsRGB;
@@ -43,7 +47,7 @@ struct TextureTable {
     TextureSlot texFont;
     TextureSlot texFont2;
     TextureSlot texRock;
-    std::array<TextureSlot, 4> texCaustics;
+    std::array<TextureSlot, kCausticsPictures> texCaustics;
 };
 
 extern TextureTable textures;

@@ -21,11 +21,13 @@ struct Output {
     const platform::AudioDeviceOps* device = &platform::SystemAudioDevice();
     bool deviceOpen = false;
     platform::ThreadHandle* worker = nullptr;
-    // Shared with the worker. Plain bytes would be a data race in C++;
-    // atomics give the handshake defined behaviour.
+    // Of the three flags the worker and StopPlayback once shared (stop
+    // request, busy, finished), only the stop request is still read: the
+    // worker looks at it before each block and each sleep. StopPlayback
+    // joins the worker, which waits for the block in progress and for the
+    // worker's end, so neither a busy nor a finished flag has a reader.
+    // Atomic, since a plain byte shared by two threads is a data race in C++.
     std::atomic<bool> stopRequest{false};
-    std::atomic<bool> busy{false};
-    std::atomic<bool> finished{true};
     std::atomic<std::uint64_t> renderedBlocks{0};
     // For display: order position << 16 | row at the start of each ring block.
     std::array<std::atomic<std::uint32_t>, kMaxBlocks> blockStarts{};
@@ -48,11 +50,7 @@ void RenderOneBlock() {
 // left, and not a block more once a stop is requested.
 void RenderBlocksBehind() {
     const std::int32_t playing = PlayingBlock(output.device->position(), mixer.ringFrames, mixer.blockFrames);
-    while (mixer.writeIndex != playing && !output.stopRequest.load()) {
-        output.busy.store(true);
-        RenderOneBlock();
-        output.busy.store(false);
-    }
+    while (mixer.writeIndex != playing && !output.stopRequest.load()) RenderOneBlock();
 }
 
 }  // namespace
@@ -65,8 +63,6 @@ void ResetOutput() {
     if (output.worker || output.deviceOpen) return;
     output.device = &platform::SystemAudioDevice();
     output.stopRequest.store(false);
-    output.busy.store(false);
-    output.finished.store(true);
     output.renderedBlocks.store(0);
     for (auto& start : output.blockStarts) start.store(0, std::memory_order_relaxed);
 }
@@ -116,13 +112,9 @@ bool StartPlayback(Module* song) {
         output.device->setRefill(RenderBlocksBehind);
         return true;
     }
-    // Cleared before the thread exists, so that a StopPlayback right after
-    // this can never mistake the last run's flag for this one's.
-    output.finished.store(false);
     output.worker = platform::StartTimeCriticalThread("AudioWorker", AudioWorker, nullptr);
     if (!output.worker) {
         // Without the worker the ring would repeat its first two seconds.
-        output.finished.store(true);
         output.device->reset();
         ReleaseMixRing();
         DetachSong();
@@ -135,12 +127,9 @@ bool StopPlayback(Module* song) {
     if (!song) return false;
     output.stopRequest.store(true);
     if (output.device->setRefill) output.device->setRefill(nullptr);
-    while (output.busy.load()) {
-        // A block in progress finishes first (well under a millisecond).
-    }
     if (output.worker) {
-        // Joining replaces polling the finished flag every 50 ms: it returns
-        // as soon as the worker has ended, and the thread is released.
+        // The block in progress is finished first; the join returns as soon
+        // as the worker has ended, and the thread is released.
         platform::JoinThread(output.worker);
         output.worker = nullptr;
     }
@@ -150,14 +139,12 @@ bool StopPlayback(Module* song) {
 }
 
 int AudioWorker(void*) {
-    output.finished.store(false);
     while (!output.stopRequest.load()) {
         // A stop request takes effect after the block in progress, not after
         // every block the worker is behind.
         RenderBlocksBehind();
         platform::SleepMilliseconds(kWorkerSleepMilliseconds);
     }
-    output.finished.store(true);
     return 0;
 }
 

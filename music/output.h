@@ -8,9 +8,9 @@
 // Threads: OpenAudio, CloseAudio, StartPlayback and StopPlayback on the main
 // thread. AudioWorker runs on its own thread from StartPlayback to
 // StopPlayback and is then the only code touching the song's playback state,
-// the channels, the voices and the rings. The two meet through three atomic
-// flags (stop request, busy, finished) and the device position, which the
-// device publishes atomically; StopPlayback joins the worker.
+// the channels, the voices and the rings. The two meet through an atomic
+// stop request and the device position, which the device publishes
+// atomically; StopPlayback raises the request and joins the worker.
 //
 // A device without threads (the browser's, which plays from a callback on
 // the program's own thread) gets the worker's loop body instead: the device

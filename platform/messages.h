@@ -1,11 +1,13 @@
 #pragma once
 // The window-message queue the shell is written against, so that the same
-// shell runs on SDL here and on native Win32 later: desktop events
-// arrive as window messages with their Win32 numbers and parameter meanings,
-// taken one at a time without waiting, and a posted quit message comes back
-// through the same queue. Main thread only.
+// shell runs on SDL, on native Win32 (win32/messages.cpp) and in the browser
+// (web/messages.cpp): desktop events arrive as window messages with their
+// Win32 numbers and parameter meanings, taken one at a time without waiting,
+// and a posted quit message comes back through the same queue. Main thread
+// only.
 //
-// Which SDL event becomes which message:
+// Which SDL event becomes which message (the other realisations keep the
+// same meanings):
 //   window close request (WM_DELETE_WINDOW, Alt+F4)  -> WM_CLOSE
 //   SIGTERM, SIGINT, SIGHUP (process_signals.h)     -> WM_CLOSE, after the events
 //                               waiting then; several signals before one look are one

@@ -1,20 +1,53 @@
 #pragma once
-// Writing a new file so that it is complete or not there at all: the bytes
-// go to a temporary name beside the final one, which is renamed into place
-// once closed. A tool stopped half way leaves no truncated picture behind.
-// Plain C++ file services, the same on every system. Main thread of a tool.
+// Writing a file so that it is complete or not there at all: the bytes go to
+// a new temporary file beside the final one, under a name no other writer
+// picks, which is renamed over the final name once written and closed. A
+// tool stopped half way, a full disk or two tools writing one path at once
+// never leave a truncated file under the final name. Every tool writes its
+// files through here. Main thread of a tool.
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <span>
 #include <string>
 
 namespace platform {
 
-// Writes `bytes` to `path` through `path` + ".tmp" and a rename, replacing a
-// file of that name. False with the reason (the path and the system's
-// message) in `error`; no file of either name is left then.
-bool WriteFileAtomically(const std::filesystem::path& path, std::span<const std::uint8_t> bytes,
-                         std::string& error);
+enum class WriteMode {
+    // A new file, or one put over whatever has the name; a new file's usual
+    // permissions. For outputs that can be made again (pictures, frames).
+    Create,
+    // Rewrites an existing file in place of the old one: a symbolic link is
+    // followed to its target, the new file keeps the old one's mode (its
+    // attributes on Windows), and the bytes and the rename reach the disk
+    // before this returns, so that a crash cannot lose the old file either.
+    KeepExisting,
+};
+
+// Writes `bytes` to `path` as `mode` says. False with the reason in `error`
+// ("cannot write PATH: ...", plus "PATH is unchanged" when it existed); the
+// temporary file is gone then and `path` is as it was.
+bool WriteFileAtomically(const std::filesystem::path& path, std::span<const std::uint8_t> bytes, std::string& error,
+                         WriteMode mode = WriteMode::Create);
+
+// For a file another program writes (ffmpeg): creates a new empty temporary
+// file beside `path` and returns its name, or an empty path with "cannot
+// write PATH: ..." in `error`. The caller renames it with RenameOver or
+// removes it.
+std::filesystem::path CreateTemporaryBeside(const std::filesystem::path& path, std::string& error);
+
+// Renames `temporary` over `path` in one step, replacing a file there. False
+// with "cannot write PATH: ..." in `error`; `temporary` is left in place then.
+bool RenameOver(const std::filesystem::path& temporary, const std::filesystem::path& path, std::string& error);
+
+// The temporary name beside `path` for one attempt: ".NAME.tmp-" and eight
+// hex digits of `random`, in the same folder (a rename never crosses file
+// systems; the leading dot hides it from a plain listing on POSIX).
+inline std::filesystem::path TemporaryNameBeside(const std::filesystem::path& path, std::uint32_t random) {
+    char suffix[16];
+    std::snprintf(suffix, sizeof suffix, "%08x", static_cast<unsigned>(random));
+    return path.parent_path() / ("." + path.filename().string() + ".tmp-" + suffix);
+}
 
 }  // namespace platform

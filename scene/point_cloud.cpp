@@ -13,9 +13,11 @@ namespace scene {
 
 namespace {
 
-constexpr double kDegreesToRadians = 0.017453292519943334;
-
+// Point i of a set, read cyclically. A set without points (a default
+// PointShape, as shapeB is before the first switch) gives the origin rather
+// than a division by zero.
 Vector3 Stored(const data::PointShape& s, int i) {
+    if (s.count < 1 || !s.points) return Vector3{};
     const data::PointXYZ& p = s.points[i % s.count];
     return Vector3{p.x, p.y, p.z} * s.scale;
 }
@@ -111,9 +113,9 @@ void SetStartShape(SceneState& state) {
     state.pointCloud.morphStep = 0;
 }
 
-void ShapeSwitch(SceneState& state) { SwitchShape(state.pointCloud); }
+void SwitchShape(SceneState& state) { SwitchShape(state.pointCloud); }
 
-void MorphStep(SceneState& state) { StepMorph(state.pointCloud); }
+void StepMorph(SceneState& state) { StepMorph(state.pointCloud); }
 
 void DrawPointCloud(SceneState& state, const SceneClocks& clocks) {
     DrawPointCloudWith(state.pointCloud, state.cameraAngles, clocks.pageClock);
@@ -121,8 +123,8 @@ void DrawPointCloud(SceneState& state, const SceneClocks& clocks) {
 
 void DrawPointCloudWith(PointCloudState& cloud, const float cameraAngles[3], double pageClock) {
     // Camera: a small loop 6 to 12 units out, the cloud tumbling on all axes.
-    const double ax = static_cast<double>(cameraAngles[0]) * kDegreesToRadians;
-    const double ay = static_cast<double>(cameraAngles[1]) * kDegreesToRadians;
+    const double ax = static_cast<double>(cameraAngles[0]) * kRadiansPerDegree;
+    const double ay = static_cast<double>(cameraAngles[1]) * kRadiansPerDegree;
     glTranslatef(static_cast<float>(std::sin(ax)), static_cast<float>(std::sin(ay)),
                  static_cast<float>(3.0 * std::cos(ay) - 9.0));
     glRotatef(cameraAngles[0], 1.0f, 0.0f, 0.0f);

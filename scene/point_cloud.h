@@ -75,10 +75,10 @@ void FacingQuad(const Vector3& p, const BillboardAxes& axes, float h, Vector3 co
 void SetStartShape(SceneState& state);
 
 // Every 10 s of sceneTime: the next set becomes the morph target. No GL.
-void ShapeSwitch(SceneState& state);
+void SwitchShape(SceneState& state);
 
 // First in every main step: the morph advances. No GL.
-void MorphStep(SceneState& state);
+void StepMorph(SceneState& state);
 
 // The cloud of this frame, under the scene's camera angles and page clock;
 // the state it expects and leaves is DrawPointCloudWith's.

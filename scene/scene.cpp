@@ -44,7 +44,7 @@ void BeginWindowPixels() {
     glMatrixMode(GL_PROJECTION);
     glPushMatrix();
     glLoadIdentity();
-    gluOrtho2D(0.0, 640.0, 0.0, 480.0);
+    gluOrtho2D(0.0, kScreenWidth, 0.0, kScreenHeight);
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
     glLoadIdentity();

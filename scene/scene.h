@@ -25,6 +25,12 @@
 
 namespace scene {
 
+// The screen the intro is made for, in pixels: its window's client area,
+// the range of the 2D effects' window-pixel coordinates, and the size of
+// every captured frame.
+inline constexpr int kScreenWidth = 640;
+inline constexpr int kScreenHeight = 480;
+
 // Draws one frame. Expects the GL context current, the modelview matrix mode
 // selected, the perspective projection loaded, and the start state: texturing
 // on, depth test on with GL_LEQUAL, blending off, lighting off, clear colour

@@ -21,7 +21,7 @@ int LayoutScroller(const ScrollerState& state, std::string_view text, std::span<
     return count;
 }
 
-void ScrollStep(ScrollerState& state, std::string_view text) {
+void StepScroller(ScrollerState& state, std::string_view text) {
     ++state.scrollPixel;
     if (state.scrollPixel >= 8) {
         state.scrollPixel = 0;
@@ -55,8 +55,8 @@ void DrawScroller(const ScrollerState& state) {
 
 void DrawScroller(const SceneState& state) { DrawScroller(state.scroller); }
 
-void ScrollerStep(SceneState& state) {
-    ScrollStep(state.scroller, std::string_view(data::ScrollText.data(), data::kScrollTextLength));
+void StepScroller(SceneState& state) {
+    StepScroller(state.scroller, std::string_view(data::ScrollText.data(), data::kScrollTextLength));
 }
 
 }  // namespace scene

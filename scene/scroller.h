@@ -35,7 +35,7 @@ int LayoutScroller(const ScrollerState& state, std::string_view text, std::span<
 
 // One pixel to the left; after 8 pixels the next character, after the last
 // character the first again.
-void ScrollStep(ScrollerState& state, std::string_view text);
+void StepScroller(ScrollerState& state, std::string_view text);
 
 // Draws the line of ScrollText at 30 percent alpha. Expects window-pixel
 // coordinates, depth test off, texturing on; leaves texFont bound and the
@@ -45,6 +45,6 @@ void DrawScroller(const ScrollerState& state);
 // The scene's calls, on its state: the draw, and the step when the scroll
 // step clock fires (no GL).
 void DrawScroller(const SceneState& state);
-void ScrollerStep(SceneState& state);
+void StepScroller(SceneState& state);
 
 }  // namespace scene

@@ -1,25 +1,17 @@
 #include "scene/text_pages.h"
 
 #include <cmath>
-#include <numbers>
 
 #include "gfx/gl.h"
 #include "gfx/texture_table.h"
 #include "scene/scene_state.h"
+#include "scene/vector3.h"
 
 namespace scene {
 
 int pageCount = 1;
 
-int ClampPageCount(int stored) {
-    if (stored < 1) return 1;
-    if (stored > data::kTextPages) return data::kTextPages;
-    return stored;
-}
-
 namespace {
-
-constexpr double kDegrees = std::numbers::pi / 180.0;
 
 // Whole pixels: the sway and the bob move glyphs by integers only.
 int Wave(double amplitude, double radians, bool cosine) {
@@ -38,7 +30,7 @@ int LayoutTextPage(const TextPagesState& state, const PageLines& lines, float te
         const bool odd = (line & 1) != 0;
         const float spread = state.lineSpread[static_cast<std::size_t>(line)];
         const float y0 = 283.0f - static_cast<float>(line) * state.linePitch;
-        const int sway = Wave(30.0, (12.0 * line + textWaveX) * kDegrees, false);
+        const int sway = Wave(30.0, (12.0 * line + textWaveX) * kRadiansPerDegree, false);
         for (int j = 0; j < data::kTextLineChars; ++j) {
             // Odd lines run from the right edge: the slot is read backwards,
             // so its last character opens first.
@@ -48,7 +40,7 @@ int LayoutTextPage(const TextPagesState& state, const PageLines& lines, float te
             const float x0 = odd ? 628.0f - spread - static_cast<float>(j) * spread
                                  : static_cast<float>(j + 1) * spread - 12.0f;
             const data::Glyph2& glyph = data::Glyph2Table[static_cast<unsigned char>(ch)];
-            const int bob = Wave(15.0, (8.0 * pos + textWaveY) * kDegrees, true);
+            const int bob = Wave(15.0, (8.0 * pos + textWaveY) * kRadiansPerDegree, true);
             out[static_cast<std::size_t>(count++)] = {x0 + static_cast<float>(sway + glyph.shift),
                                                       y0 + static_cast<float>(bob), glyph.u, glyph.v, glyph.du,
                                                       glyph.width};

@@ -29,12 +29,9 @@ inline constexpr int kFoldSteps = 20;            // steps of folding at a page's
 inline constexpr float kFullSpread = 20.0f;      // pixels between characters of an open line
 inline constexpr float kFullPitch = 20.0f;       // pixels between lines
 
-// Pages in use: the block's count, as start-up read it and clamped to 1..10.
+// Pages in use: the block's count, as start-up read it and clamped to 1..10
+// (data::ClampPageCount).
 extern int pageCount;
-
-// The block's count byte made safe: below 1 shows one page, above 10 shows
-// all ten (the block holds no more).
-int ClampPageCount(int stored);
 
 struct TextPagesState {
     int pageIndex = 0;                                 // page on show, 0..pageCount-1

@@ -6,10 +6,7 @@ namespace scene {
 
 namespace {
 
-// Per-step speeds, single precision, and the factors they are used with.
-constexpr float kPhase0Speed = 0.003f;
-constexpr float kPhase1Speed = 0.008f;
-constexpr float kPhase2Speed = 0.006f;
+// Per-step amounts, single precision.
 constexpr float kTubeSpinStep = 2.0f;                                // degrees
 constexpr float kCameraSteps[3] = {1.8f, -2.7f, -2.1f};              // degrees
 constexpr float kTextWaveXStep = 3.2f;                               // degrees
@@ -29,9 +26,7 @@ void WrapDegrees(float& degrees) {
 }
 
 void AdvanceMainStepValues(SceneState& state) {
-    state.tubePhase[0] += kPhase0Speed * 0.7f;
-    state.tubePhase[1] += kPhase1Speed * 0.5f;
-    state.tubePhase[2] += kPhase2Speed * 2.0f;
+    for (int i = 0; i < 3; ++i) state.tubePhase[i] += kTubePhaseSpeeds[i] * kTubePhaseFactors[i];
     state.tubeSpin += kTubeSpinStep;
     if (state.tubeSpin > 360.0f) state.tubeSpin -= 360.0f;
     for (int i = 0; i < 3; ++i) {
@@ -46,14 +41,14 @@ void AdvanceMainStepValues(SceneState& state) {
 
 bool RunShapeTimer(SceneState& state, double sceneTime) {
     if (sceneTime - state.lastShapeSwitch < kShapeSwitchSeconds) return false;
-    ShapeSwitch(state);
+    SwitchShape(state);
     state.lastShapeSwitch = sceneTime;
     return true;
 }
 
 bool RunCausticsTimer(SceneState& state, double sceneTime) {
     if (sceneTime - state.lastCausticChange < kCausticChangeSeconds) return false;
-    CausticsTimer(state);
+    NextCausticsPicture(state);
     state.lastCausticChange = sceneTime;
     return true;
 }
@@ -61,7 +56,7 @@ bool RunCausticsTimer(SceneState& state, double sceneTime) {
 int RunMainStep(SceneState& state, TubeMesh* mesh, const SceneClocks& clocks) {
     const int steps = state.mainStepClock.Take(clocks.sceneTime);
     for (int i = 0; i < steps; ++i) {
-        MorphStep(state);
+        StepMorph(state);
         // The tube's shape follows from the phases alone, so of several
         // steps in one frame only the last one's Deform is ever seen.
         if (mesh && i == steps - 1) mesh->Deform(state.tubePhase[0], state.tubePhase[1], state.tubePhase[2]);
@@ -72,7 +67,7 @@ int RunMainStep(SceneState& state, TubeMesh* mesh, const SceneClocks& clocks) {
 
 int RunScrollStep(SceneState& state, const SceneClocks& clocks) {
     const int steps = state.scrollStepClock.Take(clocks.sceneTime);
-    for (int i = 0; i < steps; ++i) ScrollerStep(state);
+    for (int i = 0; i < steps; ++i) StepScroller(state);
     return steps;
 }
 

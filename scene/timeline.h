@@ -22,6 +22,12 @@ inline constexpr float kStartUpSeconds = 0.223f;
 inline constexpr double kShapeSwitchSeconds = 10.0;   // sceneTime between point-cloud shape switches
 inline constexpr double kCausticChangeSeconds = 0.08; // sceneTime between caustics pictures (12.5 per second)
 
+// The tube phases' speeds and the factors a main step takes them with,
+// single precision: each step adds speed x factor (rounded to float) to
+// phase i. The scene's priming (app/frame_loop.h) uses the same amounts.
+inline constexpr float kTubePhaseSpeeds[3] = {0.003f, 0.008f, 0.006f};
+inline constexpr float kTubePhaseFactors[3] = {0.7f, 0.5f, 2.0f};
+
 // First match wins: exit fade, start-up, main.
 SceneMode ChooseSceneMode(const SceneClocks& clocks);
 

@@ -45,7 +45,7 @@ void DrawTwinTubes(const SceneState& state, TubeMesh& mesh) {
     gfx::BindTexture(t.texRock);
     mesh.Draw();  // opaque base, writes depth
     Modulate2x();
-    gfx::BindTexture(t.texCaustics[static_cast<unsigned>(state.twinTubes.causticFrame) & 3u]);
+    gfx::BindTexture(t.texCaustics[static_cast<unsigned>(state.twinTubes.causticFrame) % gfx::kCausticsPictures]);
     mesh.Draw();
     SphereMappingOn();
     gfx::BindTexture(t.texGenSpot);
@@ -78,8 +78,8 @@ void DrawTwinTubes(const SceneState& state, TubeMesh& mesh) {
     glDisable(GL_BLEND);
 }
 
-void CausticsTimer(SceneState& state) {
-    state.twinTubes.causticFrame = (state.twinTubes.causticFrame + 1) % 4;
+void NextCausticsPicture(SceneState& state) {
+    state.twinTubes.causticFrame = (state.twinTubes.causticFrame + 1) % gfx::kCausticsPictures;
 }
 
 }  // namespace scene

@@ -12,7 +12,7 @@ class TubeMesh;
 struct SceneState;
 
 struct TwinTubesState {
-    int causticFrame = 0;  // which caustics picture is on the left tube, 0..3
+    int causticFrame = 0;  // which caustics picture is on the left tube, 0..gfx::kCausticsPictures - 1
 };
 
 // Both tubes, all passes. Expects: modelview matrix mode, texturing on,
@@ -21,7 +21,8 @@ struct TwinTubesState {
 // off, depth function GL_LEQUAL, colour white, the right tube's modelview.
 void DrawTwinTubes(const SceneState& state, TubeMesh& mesh);
 
-// The next caustics picture: causticFrame = (causticFrame + 1) mod 4. No GL.
-void CausticsTimer(SceneState& state);
+// The next caustics picture: causticFrame = (causticFrame + 1) mod
+// gfx::kCausticsPictures. No GL.
+void NextCausticsPicture(SceneState& state);
 
 }  // namespace scene

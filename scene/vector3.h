@@ -1,11 +1,17 @@
 #pragma once
 // Three single-precision floats with value semantics: the tube's positions
-// and normals and the point cloud's points. Pure arithmetic, float throughout
+// and normals and the point cloud's points; and the angle conversion the
+// effects share. Pure arithmetic, float throughout
 // (no promotion to double), so results are the same wherever it is used.
 
 #include <cmath>
 
 namespace scene {
+
+// Degrees to radians for every effect that turns a stepped angle (degrees)
+// into a sine or cosine, in double precision: the factor the show's motion
+// was made with, 2.2e-15 (relative) above the double nearest pi / 180.
+inline constexpr double kRadiansPerDegree = 0.017453292519943334;
 
 struct Vector3 {
     float x = 0.0f;

@@ -15,12 +15,15 @@ namespace platform {
 
 namespace {
 
+// Position may be asked from any thread while the main thread opens and
+// closes the device, so the handle is set and cleared under the lock that
+// Position reads it under; the main thread's own reads need no lock.
 struct WaveDevice {
-    HWAVEOUT handle = nullptr;
+    HWAVEOUT handle = nullptr;  // guarded by lock for writes and for Position
     WAVEHDR header{};
     bool queued = false;
-    std::mutex positionLock;   // Position may be asked from any thread
-    std::uint64_t played = 0;  // bytes since Play, widened
+    std::mutex lock;
+    std::uint64_t played = 0;  // bytes since Play, widened; guarded by lock
 };
 
 WaveDevice device;
@@ -35,7 +38,11 @@ bool Open(int rate) {
     format.nBlockAlign = 4;
     format.nAvgBytesPerSec = static_cast<DWORD>(rate) * 4;
     format.cbSize = 0;
-    return waveOutOpen(&device.handle, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL) == MMSYSERR_NOERROR;
+    HWAVEOUT handle = nullptr;
+    if (waveOutOpen(&handle, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL) != MMSYSERR_NOERROR) return false;
+    const std::lock_guard<std::mutex> lock(device.lock);
+    device.handle = handle;
+    return true;
 }
 
 void Reset() {
@@ -54,7 +61,7 @@ void Play(const std::int16_t* ring, std::size_t frames) {
     if (!device.handle) return;
     Reset();
     {
-        const std::lock_guard<std::mutex> lock(device.positionLock);
+        const std::lock_guard<std::mutex> lock(device.lock);
         device.played = 0;
     }
     device.header = WAVEHDR{};
@@ -68,10 +75,10 @@ void Play(const std::int16_t* ring, std::size_t frames) {
 }
 
 std::uint64_t Position() {
+    const std::lock_guard<std::mutex> lock(device.lock);
     if (!device.handle) return 0;
     MMTIME time{};
     time.wType = TIME_BYTES;
-    const std::lock_guard<std::mutex> lock(device.positionLock);
     if (waveOutGetPosition(device.handle, &time, sizeof time) == MMSYSERR_NOERROR && time.wType == TIME_BYTES) {
         device.played = ExtendByteCount(device.played, time.u.cb);
     }
@@ -81,9 +88,10 @@ std::uint64_t Position() {
 void Close() {
     if (!device.handle) return;
     Reset();
+    // Under the lock: a Position on another thread never asks a closed handle.
+    const std::lock_guard<std::mutex> lock(device.lock);
     waveOutClose(device.handle);
     device.handle = nullptr;
-    const std::lock_guard<std::mutex> lock(device.positionLock);
     device.played = 0;
 }
 

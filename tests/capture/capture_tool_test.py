@@ -268,8 +268,8 @@ class Refusals(Scratch):
         # Wait until ffmpeg has written some of the picture.
         deadline = time.monotonic() + 120
         while time.monotonic() < deadline:
-            partial = [n for n in os.listdir(self.dir) if ".picture-" in n]
-            if partial and os.path.getsize(self.path(partial[0])) > 0:
+            partial = [n for n in os.listdir(self.dir) if ".tmp-" in n]
+            if any(os.path.getsize(self.path(n)) > 0 for n in partial):
                 break
             time.sleep(0.2)
         else:

@@ -68,6 +68,15 @@ TEST(PointCloudPositions, DuringAMorphTheLargerCountAndTheSmallerSetReusedCyclic
     EXPECT_EQ(CloudPointCount(up), 2008);
     up.morphStep = up.morphLength;
     ExpectNear(CloudPoint(up, 2000), Scaled(pointShapes[2], 2000), 2e-6f);
+
+    // A set without points (a default shape) reads as the origin instead of
+    // dividing by its count of zero.
+    PointCloudState empty;
+    empty.morphStep = empty.morphLength;  // towards the default shapeB
+    ExpectNear(CloudPoint(empty, 5), scene::Vector3{}, 0.0f);
+    empty.shapeA = {};
+    empty.shapeB = pointShapes[1];
+    ExpectNear(CloudPoint(empty, 5), Scaled(pointShapes[1], 5), 2e-6f);
 }
 
 TEST(PointCloudMorph, RunsThirtyFourStepsAndEndsOnSetB) {

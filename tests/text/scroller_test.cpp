@@ -24,14 +24,14 @@ TEST(Scroller, StepsAPixelACharacterEvery8AndWrapsAfterTheLast) {
     const std::string text = "ABC";
     ScrollerState s;
     for (int i = 1; i <= 7; ++i) {
-        scene::ScrollStep(s, text);
+        scene::StepScroller(s, text);
         EXPECT_EQ(s.scrollPixel, i);
         EXPECT_EQ(s.scrollChar, 0);
     }
-    scene::ScrollStep(s, text);
+    scene::StepScroller(s, text);
     EXPECT_EQ(s.scrollPixel, 0);
     EXPECT_EQ(s.scrollChar, 1);
-    for (int i = 0; i < 16; ++i) scene::ScrollStep(s, text);
+    for (int i = 0; i < 16; ++i) scene::StepScroller(s, text);
     EXPECT_EQ(s.scrollChar, 0);
     EXPECT_EQ(s.scrollPixel, 0);
 }

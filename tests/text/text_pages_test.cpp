@@ -187,13 +187,13 @@ TEST(TextPages, LinesCollapseOnTheirEdgeWhileClosed) {
 }
 
 TEST(TextPages, PageCountsOutsideTheBlockAreClamped) {
-    EXPECT_EQ(scene::ClampPageCount(2), 2);
-    EXPECT_EQ(scene::ClampPageCount(1), 1);
-    EXPECT_EQ(scene::ClampPageCount(10), 10);
-    EXPECT_EQ(scene::ClampPageCount(0), 1);
-    EXPECT_EQ(scene::ClampPageCount(-128), 1);
-    EXPECT_EQ(scene::ClampPageCount(11), 10);
-    EXPECT_EQ(scene::ClampPageCount(127), 10);
+    EXPECT_EQ(data::ClampPageCount(2), 2);
+    EXPECT_EQ(data::ClampPageCount(1), 1);
+    EXPECT_EQ(data::ClampPageCount(10), 10);
+    EXPECT_EQ(data::ClampPageCount(0), 1);
+    EXPECT_EQ(data::ClampPageCount(-128), 1);
+    EXPECT_EQ(data::ClampPageCount(11), 10);
+    EXPECT_EQ(data::ClampPageCount(127), 10);
 }
 
 }  // namespace

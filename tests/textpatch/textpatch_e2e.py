@@ -169,7 +169,7 @@ def main():
         check(len(patched) == len(original) and
               sum(1 for x, y in zip(patched, original) if x != y) <= 2 * 14 * 31 + 1,
               "only the count and slots changed")
-        check(not [n for n in os.listdir(work) if "textpatch-" in n], "no temporary file is left")
+        check(not [n for n in os.listdir(work) if ".tmp-" in n], "no temporary file is left")
 
         link = os.path.join(work, "link")
         os.symlink("quandrix", link)
@@ -179,7 +179,7 @@ def main():
         before = read(exe)
         code, _, err = run(a.tool, "set", exe, os.path.join(work, "shown.txt"), limit=len(before) // 2)
         check(code == 1 and "unchanged" in err and read(exe) == before, f"a full disk leaves the old file ({err.strip()})")
-        check(not [n for n in os.listdir(work) if "textpatch-" in n], "no temporary file is left after the failure")
+        check(not [n for n in os.listdir(work) if ".tmp-" in n], "no temporary file is left after the failure")
 
         shutil.copy2(a.intro, exe)
         refusals(a.tool, work, exe)

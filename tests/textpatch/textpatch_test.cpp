@@ -23,10 +23,16 @@ void Put(std::vector<std::uint8_t>& file, std::size_t at, std::string_view text)
     file[at + text.size()] = 0;
 }
 
-// Some bytes, a header marker at 105 and a line area at 700.
+void PutU32(std::vector<std::uint8_t>& file, std::size_t at, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) file[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+// Some bytes, a header at 100 (its marker at 105, the offset table as
+// shipped at 116) and a line area at 700.
 std::vector<std::uint8_t> FakeExe() {
     std::vector<std::uint8_t> file(700 + 20 + 4480 + 64, 0xCC);
     Put(file, 105, "!QUANDRIX!");
+    for (std::uint32_t k = 0; k < 140; ++k) PutU32(file, 116 + 4 * k, 20 + 32 * k);
     Put(file, 700, "--TEXT START HERE--");
     return file;
 }
@@ -43,7 +49,8 @@ TEST(TextPatchLocate, FindsCountAndSlotsAndNamesEveryProblem) {
     BlockPlace place;
     EXPECT_EQ(Locate(FakeExe(), &place), "");
     EXPECT_EQ(place.countAt, 104u);
-    EXPECT_EQ(place.slotsAt, 720u);
+    EXPECT_EQ(place.slotAt[0], 720u);
+    EXPECT_EQ(place.slotAt[139], 720u + 139 * 32);
 
     auto missing = FakeExe();
     missing[110] = 'x';
@@ -61,6 +68,15 @@ TEST(TextPatchLocate, FindsCountAndSlotsAndNamesEveryProblem) {
     auto cut = FakeExe();
     cut.resize(720 + 4479);
     EXPECT_NE(Locate(cut).find("cut off"), std::string::npos);
+
+    // The slots are where the header's table puts them, as the intro reads
+    // them, not at a fixed stride.
+    auto moved = FakeExe();
+    PutU32(moved, 116 + 4 * 15, 20);
+    ASSERT_EQ(Locate(moved, &place), "");
+    EXPECT_EQ(place.slotAt[15], 720u);
+    PutU32(moved, 116 + 4 * 15, 4500 - 31);
+    EXPECT_NE(Locate(moved).find("sends page 2 line 2 to 4469, outside the line area"), std::string::npos);
 }
 
 std::string Parse(std::string_view text, std::vector<Page>& pages) {
@@ -104,10 +120,11 @@ TEST(TextPatchApply, ShowReadsBackWhatSetWrote) {
     ASSERT_EQ(Locate(file, &place), "");
     Page blank;
     blank.fill(std::string(31, ' '));
-    textpatch::ApplyPages(file, place, std::vector<Page>(10, blank), std::nullopt);
+    std::string error;
+    ASSERT_TRUE(textpatch::ApplyPages(file, place, std::vector<Page>(10, blank), std::nullopt, error));
     std::vector<Page> pages;
     ASSERT_EQ(Parse("one\n\ntwo\n", pages), "");
-    textpatch::ApplyPages(file, place, pages, 2);
+    ASSERT_TRUE(textpatch::ApplyPages(file, place, pages, 2, error));
     const std::string shown = textpatch::ShowBlock(file, place);
     EXPECT_EQ(shown.substr(0, 30), "; page count 2\n; page 1\nONE\n \n");
     std::vector<Page> again;
@@ -118,6 +135,50 @@ TEST(TextPatchApply, ShowReadsBackWhatSetWrote) {
     EXPECT_EQ(again[9], blank);
     file[place.countAt] = 0xF0;
     EXPECT_EQ(textpatch::ShowBlock(file, place).substr(0, 38), "; page count -16 (the intro shows 1)\n;");
+}
+
+// ApplyPages is public: what its caller's parser would have refused, it
+// refuses too, and writes nothing.
+TEST(TextPatchApply, RefusesWhatDoesNotFitTheBlock) {
+    const auto original = FakeExe();
+    auto file = original;
+    BlockPlace place;
+    ASSERT_EQ(Locate(file, &place), "");
+    Page page;
+    page.fill("");
+    std::string error;
+    EXPECT_FALSE(textpatch::ApplyPages(file, place, std::vector<Page>(11, page), std::nullopt, error));
+    EXPECT_NE(error.find("11 pages"), std::string::npos) << error;
+    page[13] = std::string(32, 'A');
+    EXPECT_FALSE(textpatch::ApplyPages(file, place, {page}, 1, error));
+    EXPECT_NE(error.find("32 characters on page 1"), std::string::npos) << error;
+    page[13] = "A";
+    EXPECT_FALSE(textpatch::ApplyPages(file, place, {page}, 11, error));
+    EXPECT_FALSE(textpatch::ApplyPages(file, place, {page}, 0, error));
+    BlockPlace outside = place;
+    outside.slotAt[139] = file.size() - 31;
+    EXPECT_FALSE(textpatch::ApplyPages(file, outside, {page}, 1, error));
+    EXPECT_EQ(file, original);
+    // A short line is padded, not left with the old bytes behind it.
+    ASSERT_TRUE(textpatch::ApplyPages(file, place, {page}, 1, error)) << error;
+    EXPECT_EQ(textpatch::ShowBlock(file, place).substr(0, 52), "; page count 1\n; page 1\n \n \n \n \n \n \n \n \n \n \n \n \n \nA\n");
+}
+
+// A folder where a file belongs is refused with the system's words, as the
+// other tools do, for each file the tool reads.
+TEST(TextPatchMain, AFolderNamedAsAFileIsRefused) {
+    const auto dir = std::filesystem::temp_directory_path();
+    const auto exe = dir / "textpatch_folder_test.exe";
+    std::ofstream(exe, std::ios::binary) << "not an intro";
+    std::string out, err;
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"show", dir.string()},
+                                                {"set", dir.string(), exe.string()},
+                                                {"set", exe.string(), dir.string()}}) {
+        const std::vector<std::string_view> views(args.begin(), args.end());
+        EXPECT_EQ(textpatch::Main(views, out, err), 2) << args[1];
+        EXPECT_NE(err.find(": cannot open: Is a directory"), std::string::npos) << err;
+    }
+    std::filesystem::remove(exe);
 }
 
 TEST(TextPatchWebPage, Base64BothWaysAndItsRefusals) {

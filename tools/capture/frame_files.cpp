@@ -1,14 +1,15 @@
 #include "tools/capture/frame_files.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <random>
+#include <new>
+#include <stdexcept>
 #include <system_error>
 
 #include <csetjmp>
 
 #include <png.h>
+
+#include "platform/write_file.h"
 
 namespace capture {
 
@@ -22,9 +23,20 @@ std::string FrameFileName(std::int64_t index) {
 
 namespace {
 
+// Called from inside libpng, which is C: an exception must not unwind through
+// it. A failed allocation becomes libpng's own write error, whose jump lands
+// in EncodePng once no C++ object of this frame is alive any more.
 void Append(png_structp writer, png_bytep data, png_size_t size) {
     auto& png = *static_cast<std::vector<std::uint8_t>*>(png_get_io_ptr(writer));
-    png.insert(png.end(), data, data + size);
+    bool appended = true;
+    try {
+        png.insert(png.end(), data, data + size);
+    } catch (const std::bad_alloc&) {
+        appended = false;
+    } catch (const std::length_error&) {
+        appended = false;
+    }
+    if (!appended) png_error(writer, "out of memory for the PNG bytes");
 }
 
 void Flush(png_structp) {}
@@ -67,22 +79,10 @@ bool PrepareOutputDirectory(const fs::path& dir, std::string& error) {
                 (code ? code.message() : std::string("it exists and is not a directory"));
         return false;
     }
-    const fs::path probe = TemporaryNameBeside(dir / "frame", "probe");
-    std::FILE* file = std::fopen(probe.c_str(), "wb");
-    if (!file) {
-        error = "cannot write into " + dir.string() + ": " + std::strerror(errno);
-        return false;
-    }
-    std::fclose(file);
+    const fs::path probe = platform::CreateTemporaryBeside(dir / FrameFileName(0), error);
+    if (probe.empty()) return false;
     fs::remove(probe, code);
     return true;
-}
-
-fs::path TemporaryNameBeside(const fs::path& path, const std::string& tag) {
-    std::random_device random;
-    char suffix[16];
-    std::snprintf(suffix, sizeof suffix, "%08x", static_cast<unsigned>(random()));
-    return fs::path(path) += "." + tag + "-" + suffix;
 }
 
 }  // namespace capture

@@ -7,10 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "scene/scene.h"
+
 namespace capture {
 
-inline constexpr int kWidth = 640;   // pixels of a frame
-inline constexpr int kHeight = 480;
+inline constexpr int kWidth = scene::kScreenWidth;    // pixels of a frame: the intro's screen
+inline constexpr int kHeight = scene::kScreenHeight;
 
 // frame_00000.png, ...: five digits at least, more when the index needs them.
 std::string FrameFileName(std::int64_t index);
@@ -23,9 +25,5 @@ bool EncodePng(const std::uint8_t* rgb, int width, int height, std::vector<std::
 // Makes `dir` (and its parents) when missing and proves that a file can be
 // created in it. False with the reason in `error`.
 bool PrepareOutputDirectory(const std::filesystem::path& dir, std::string& error);
-
-// A name beside `path` for a file on its way to becoming `path`:
-// path + "." + tag + a random suffix, so that two captures do not meet.
-std::filesystem::path TemporaryNameBeside(const std::filesystem::path& path, const std::string& tag);
 
 }  // namespace capture

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <system_error>
 
+#include "platform/write_file.h"
 #include "tools/capture/frame_files.h"
 
 namespace capture {
@@ -36,16 +37,6 @@ VideoWriter::~VideoWriter() { Abandon(); }
 
 namespace {
 
-bool CreateEmpty(const fs::path& path, std::string& error) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) {
-        error = std::strerror(errno);
-        return false;
-    }
-    std::fclose(file);
-    return true;
-}
-
 // How ffmpeg ended, for a message (its own reason is on standard error).
 std::string StatusText(int status) {
     return status < 0 ? " (ended by a signal)" : " (exit status " + std::to_string(status) + ")";
@@ -61,11 +52,11 @@ bool VideoWriter::Open(const std::string& ffmpeg, const fs::path& output, int fp
         error = "cannot write " + output.string() + ": it is a directory";
         return false;
     }
-    picture_ = TemporaryNameBeside(output, "picture");
-    final_ = TemporaryNameBeside(output, "partial");
-    std::string reason;
-    if (!CreateEmpty(picture_, reason) || !CreateEmpty(final_, reason)) {
-        error = "cannot write " + output.string() + ": " + reason;
+    // Both passes' files exist before anything is drawn: an output that
+    // cannot be written is refused at once.
+    picture_ = platform::CreateTemporaryBeside(output, error);
+    if (!picture_.empty()) final_ = platform::CreateTemporaryBeside(output, error);
+    if (final_.empty()) {
         Abandon();
         return false;
     }
@@ -107,13 +98,9 @@ bool VideoWriter::WriteSound(const std::int16_t* values, std::size_t frames, std
 
 bool VideoWriter::Finish(std::string& error) {
     if (!EndPass("sound", error)) return false;
-    std::error_code code;
-    fs::rename(final_, output_, code);
-    if (code) {
-        error = "cannot write " + output_.string() + ": " + code.message();
-        return false;
-    }
+    if (!platform::RenameOver(final_, output_, error)) return false;
     final_.clear();
+    std::error_code code;
     fs::remove(picture_, code);
     picture_.clear();
     return true;

@@ -4,13 +4,15 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstddef>
+#include <cstdio>
 #include <cstring>
-#include <fstream>
+#include <filesystem>
 #include <iterator>
-
+#include <system_error>
 
 #include "data/glyph2_table.h"
-#include "platform/replace_file.h"
+#include "platform/write_file.h"
 #include "tools/textpatch/web_page.h"
 
 namespace textpatch {
@@ -22,10 +24,9 @@ using data::kTextPages;
 using data::kTextSlotBytes;
 using data::kTextSlots;
 
-// The markers as the block stores them, NUL included. They are spelled here
-// and in the block's definition only.
-constexpr std::string_view kHeaderMarker{"!QUANDRIX!", data::kHeaderMarkerBytes};
-constexpr std::string_view kLineMarker{"--TEXT START HERE--", data::kLineMarkerBytes};
+// The markers as the block stores them, NUL included.
+constexpr std::string_view kHeaderMarker{data::kHeaderMarkerText, data::kHeaderMarkerBytes};
+constexpr std::string_view kLineMarker{data::kLineMarkerText, data::kLineMarkerBytes};
 
 std::vector<std::size_t> FindAll(std::span<const std::uint8_t> file, std::string_view marker) {
     std::vector<std::size_t> at;
@@ -65,36 +66,75 @@ std::string Blank() { return std::string(static_cast<std::size_t>(kTextLineChars
 
 std::string Where(std::string_view name, int line) { return std::string(name) + ":" + std::to_string(line) + ": "; }
 
-bool ReadFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = path + ": cannot open: " + std::strerror(errno);
+// The whole file. Plain C reads: they report a failure (a folder, an I/O
+// error) by a value, where a stream's buffer would throw.
+bool ReadFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error, bool& folder) {
+    // A folder is named as one: Windows' C library opens none and says only
+    // "permission denied", and Linux opens it and fails the first read.
+    std::error_code ignored;
+    folder = std::filesystem::is_directory(path, ignored);
+    std::FILE* file = folder ? nullptr : std::fopen(path.c_str(), "rb");
+    if (!file) {
+        error = path + ": cannot open: " + std::strerror(folder ? EISDIR : errno);
         return false;
     }
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        error = path + ": read failed";
-        return false;
-    }
-    return true;
+    bytes.clear();
+    std::uint8_t chunk[65536];
+    std::size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.insert(bytes.end(), chunk, chunk + got);
+    const bool failed = std::ferror(file) != 0;
+    const int reason = errno;
+    std::fclose(file);
+    if (failed) error = path + ": read failed: " + std::strerror(reason);
+    return !failed;
+}
+
+// Exit status for a file that could not be read: naming a folder is a
+// refusal, as in the other tools; anything else a failure.
+int ReadFailure(bool folder) { return folder ? 2 : 1; }
+
+std::uint32_t ReadU32(std::span<const std::uint8_t> file, std::size_t at) {
+    return static_cast<std::uint32_t>(file[at]) | static_cast<std::uint32_t>(file[at + 1]) << 8 |
+           static_cast<std::uint32_t>(file[at + 2]) << 16 | static_cast<std::uint32_t>(file[at + 3]) << 24;
 }
 
 }  // namespace
 
 bool LocateBlock(std::span<const std::uint8_t> file, BlockPlace& place, std::string& error) {
-    std::size_t header = 0, lines = 0;
-    if (!FindOnce(file, kHeaderMarker, header, error) || !FindOnce(file, kLineMarker, lines, error)) return false;
-    if (header == 0) {
-        error = "marker \"!QUANDRIX!\" starts the file: there is no page-count byte before it";
+    std::size_t headerMarker = 0, lineMarker = 0;
+    if (!FindOnce(file, kHeaderMarker, headerMarker, error) || !FindOnce(file, kLineMarker, lineMarker, error)) {
         return false;
     }
-    const std::size_t slots = lines + kLineMarker.size();
-    if (file.size() - slots < static_cast<std::size_t>(kTextSlots * kTextSlotBytes)) {
-        error = "the line area after \"--TEXT START HERE--\" is cut off by the end of the file";
+    // Both records as data/text_block.h lays them out, reached from their
+    // markers; the slots through the header's offset table, as the intro
+    // reads them.
+    constexpr std::size_t kBeforeMarker = offsetof(data::TextBlockHeader, marker);
+    if (headerMarker < kBeforeMarker) {
+        error = "marker \"" + Printable(kHeaderMarker) + "\" lies " + std::to_string(headerMarker) +
+                " bytes into the file: there is no page-count byte before it";
         return false;
     }
-    place.countAt = header - 1;
-    place.slotsAt = slots;
+    const std::size_t header = headerMarker - kBeforeMarker;
+    const std::size_t area = lineMarker - offsetof(data::TextLineArea, marker);
+    if (file.size() - header < sizeof(data::TextBlockHeader)) {
+        error = "the offset table after \"" + Printable(kHeaderMarker) + "\" is cut off by the end of the file";
+        return false;
+    }
+    if (file.size() - area < sizeof(data::TextLineArea)) {
+        error = "the line area after \"" + Printable(kLineMarker) + "\" is cut off by the end of the file";
+        return false;
+    }
+    place.countAt = header + offsetof(data::TextBlockHeader, pageCount);
+    for (std::size_t k = 0; k < place.slotAt.size(); ++k) {
+        const std::uint32_t offset = ReadU32(file, header + offsetof(data::TextBlockHeader, lineOffsets) + 4 * k);
+        if (!data::SlotOffsetFits(offset)) {
+            error = "the offset table sends page " + std::to_string(k / kTextLinesPerPage + 1) + " line " +
+                    std::to_string(k % kTextLinesPerPage + 1) + " to " + std::to_string(offset) +
+                    ", outside the line area: the text block is damaged";
+            return false;
+        }
+        place.slotAt[k] = area + offset;
+    }
     return true;
 }
 
@@ -161,7 +201,7 @@ bool ParsePages(std::string_view text, std::string_view name, std::vector<Page>&
 
 std::string ShowBlock(std::span<const std::uint8_t> file, const BlockPlace& place) {
     const int stored = static_cast<signed char>(file[place.countAt]);
-    const int shown = stored < 1 ? 1 : stored > kTextPages ? kTextPages : stored;
+    const int shown = data::ClampPageCount(stored);
     std::string out = "; page count " + std::to_string(stored);
     if (shown != stored) out += " (the intro shows " + std::to_string(shown) + ")";
     out += "\n";
@@ -169,7 +209,7 @@ std::string ShowBlock(std::span<const std::uint8_t> file, const BlockPlace& plac
         if (page > 0) out += "\n";
         out += "; page " + std::to_string(page + 1) + (page < shown ? "" : " (not shown)") + "\n";
         for (int line = 0; line < kTextLinesPerPage; ++line) {
-            const std::size_t slot = place.slotsAt + static_cast<std::size_t>((page * kTextLinesPerPage + line) * kTextSlotBytes);
+            const std::size_t slot = place.slotAt[static_cast<std::size_t>(page * kTextLinesPerPage + line)];
             std::string text;
             for (int i = 0; i < kTextLineChars && file[slot + static_cast<std::size_t>(i)] != 0; ++i) {
                 const auto c = static_cast<char>(file[slot + static_cast<std::size_t>(i)]);
@@ -185,21 +225,47 @@ std::string ShowBlock(std::span<const std::uint8_t> file, const BlockPlace& plac
     return out;
 }
 
-void ApplyPages(std::vector<std::uint8_t>& file, const BlockPlace& place, const std::vector<Page>& pages,
-                std::optional<int> pageCount) {
+bool ApplyPages(std::vector<std::uint8_t>& file, const BlockPlace& place, const std::vector<Page>& pages,
+                std::optional<int> pageCount, std::string& error) {
+    // Nothing is written unless all of it fits: the caller's parser is not
+    // the only way in.
+    if (pages.size() > static_cast<std::size_t>(kTextPages)) {
+        error = std::to_string(pages.size()) + " pages: the block holds 10";
+        return false;
+    }
+    if (pageCount && (*pageCount < 1 || *pageCount > kTextPages)) {
+        error = "page count " + std::to_string(*pageCount) + ": the page count must be a number from 1 to 10";
+        return false;
+    }
+    for (std::size_t page = 0; page < pages.size(); ++page) {
+        for (const std::string& text : pages[page]) {
+            if (text.size() > static_cast<std::size_t>(kTextLineChars)) {
+                error = "a line of " + std::to_string(text.size()) + " characters on page " +
+                        std::to_string(page + 1) + ": a page line holds 31";
+                return false;
+            }
+        }
+    }
+    const bool inside = place.countAt < file.size() &&
+                        std::all_of(place.slotAt.begin(), place.slotAt.end(), [&file](std::size_t slot) {
+                            return slot <= file.size() && file.size() - slot >= kTextSlotBytes;
+                        });
+    if (!inside) {
+        error = "the text block lies outside the file";
+        return false;
+    }
+
     if (pageCount) file[place.countAt] = static_cast<std::uint8_t>(static_cast<std::int8_t>(*pageCount));
     for (std::size_t page = 0; page < pages.size(); ++page) {
         for (std::size_t line = 0; line < static_cast<std::size_t>(kTextLinesPerPage); ++line) {
-            const std::size_t slot = place.slotsAt + (page * kTextLinesPerPage + line) * kTextSlotBytes;
-            const std::string& text = pages[page][line];
+            const std::size_t slot = place.slotAt[page * kTextLinesPerPage + line];
+            std::string text = pages[page][line];
+            text.resize(static_cast<std::size_t>(kTextLineChars), ' ');
             std::copy(text.begin(), text.end(), file.begin() + static_cast<std::ptrdiff_t>(slot));
             file[slot + kTextLineChars] = 0;
         }
     }
-}
-
-bool ReplaceFile(const std::string& path, std::span<const std::uint8_t> bytes, std::string& error) {
-    return platform::ReplaceFileContents(path, bytes, error);
+    return true;
 }
 
 namespace {
@@ -228,9 +294,10 @@ struct Program {
 // Reads the program; returns 0, or the exit code with err set.
 int OpenProgram(const std::string& path, Program& program, std::string& err) {
     std::string error;
-    if (!ReadFile(path, program.file, error)) {
+    bool folder = false;
+    if (!ReadFile(path, program.file, error, folder)) {
         err = "quandrix-textpatch: " + error + "\n";
-        return 1;
+        return ReadFailure(folder);
     }
     switch (FindEmbeddedModule(program.file, program.where, error)) {
     case PageSearch::NotAPage:
@@ -294,9 +361,10 @@ int Main(std::span<const std::string_view> args, std::string& out, std::string& 
         std::vector<std::uint8_t>& file = program.Bytes();
         std::vector<std::uint8_t> text;
         std::string error;
-        if (!ReadFile(textPath, text, error)) {
+        bool folder = false;
+        if (!ReadFile(textPath, text, error, folder)) {
             err = "quandrix-textpatch: " + error + "\n";
-            return 1;
+            return ReadFailure(folder);
         }
         BlockPlace place;
         if (!LocateBlock(file, place, error)) {
@@ -313,8 +381,11 @@ int Main(std::span<const std::string_view> args, std::string& out, std::string& 
             err = "quandrix-textpatch: " + textPath + ": no page in the file, and no --pages: nothing to write\n";
             return 2;
         }
-        ApplyPages(file, place, pages, count);
-        if (!ReplaceFile(exe, program.Written(), error)) {
+        if (!ApplyPages(file, place, pages, count, error)) {
+            err = "quandrix-textpatch: " + exe + ": " + error + "\n";
+            return 2;
+        }
+        if (!platform::WriteFileAtomically(exe, program.Written(), error, platform::WriteMode::KeepExisting)) {
             err = "quandrix-textpatch: " + error + "\n";
             return 1;
         }

@@ -1,9 +1,11 @@
 #pragma once
 // quandrix-textpatch: re-texts a built intro. It finds the text block by its
-// markers (the page-count byte just before "!QUANDRIX!", the 140 line slots
-// just after "--TEXT START HERE--" and its NUL), shows what the pages hold,
-// and writes new pages from a text file. The program is rewritten through a
-// temporary file and a rename, so it is either the old file or the new one.
+// markers and reads it through the block's own layout (the page-count byte
+// in the header around "!QUANDRIX!", the 140 line slots where the header's
+// offset table puts them after "--TEXT START HERE--"), shows what the pages
+// hold, and writes new pages from a text file. The program is rewritten through
+// platform::WriteFileAtomically (its mode kept, a symbolic link followed), so
+// it is either the old file or the new one.
 // The web build's page is a program too: the block lies in the module it
 // carries as base64 (web_page.h).
 //
@@ -31,14 +33,18 @@
 
 namespace textpatch {
 
-// Where the block's two parts are in the file.
+// Where the block's parts are in the file.
 struct BlockPlace {
-    std::size_t countAt = 0;   // byte offset of the page-count byte
-    std::size_t slotsAt = 0;   // byte offset of slot 0
+    std::size_t countAt = 0;                              // byte offset of the page-count byte
+    std::array<std::size_t, data::kTextSlots> slotAt{};   // byte offset of each line's slot, page-major
 };
 
-// Finds the markers, each exactly once, with room for the count byte and
-// all 140 slots. Otherwise false and a message naming the problem.
+// Finds the markers, each exactly once, and reads the block through the
+// layout of data/text_block.h, as the intro does: the header around its
+// marker, the line area from its marker, each line's slot through the
+// header's offset table. False with a message naming the problem when a
+// marker is missing or doubled, a record is cut off by the end of the file,
+// or an offset points outside the line area.
 bool LocateBlock(std::span<const std::uint8_t> file, BlockPlace& place, std::string& error);
 
 using Page = std::array<std::string, data::kTextLinesPerPage>;  // 31 characters each
@@ -50,18 +56,16 @@ bool ParsePages(std::string_view text, std::string_view name, std::vector<Page>&
 // The block in the file format, with its page count in a comment.
 std::string ShowBlock(std::span<const std::uint8_t> file, const BlockPlace& place);
 
-// Writes pages 1..pages.size() (and the count, when given) into the file's bytes.
-void ApplyPages(std::vector<std::uint8_t>& file, const BlockPlace& place, const std::vector<Page>& pages,
-                std::optional<int> pageCount);
-
-// Replaces the file at path (following a symbolic link to its target) with
-// bytes: a temporary file in the same folder, written, flushed to disk and
-// given the old file's mode, then renamed over it. On failure the old file is
-// untouched, the temporary file removed, and false returned with a message.
-bool ReplaceFile(const std::string& path, std::span<const std::uint8_t> bytes, std::string& error);
+// Writes pages 1..pages.size() (and the count, when given) into the file's
+// bytes; shorter lines are padded with spaces. False with a message, and
+// nothing written, for more than 10 pages, a line over 31 characters, a
+// count outside 1..10 or a place outside the file.
+bool ApplyPages(std::vector<std::uint8_t>& file, const BlockPlace& place, const std::vector<Page>& pages,
+                std::optional<int> pageCount, std::string& error);
 
 // The whole tool; returns the exit code: 0 done, 1 a file could not be read
-// or written, 2 refused (bad usage, block not found, bad text, bad count).
+// or written, 2 refused (bad usage, a folder named as a file, block not found
+// or damaged, bad text, bad count).
 int Main(std::span<const std::string_view> args, std::string& out, std::string& err);
 
 }  // namespace textpatch
