@@ -357,6 +357,50 @@ bool LoopAtBoundary(Voice& voice, std::int64_t& position, std::int64_t loopStart
     return false;
 }
 
+// Whether the voice can go on in the unrolled copy of its loop: a forward
+// loop that has one, the position inside the loop.
+bool InUnrolledLoop(const Voice& voice, const Sample& sample, std::int64_t position) {
+    return !sample.unrolledLoop.empty() && sample.loopType == kLoopForward && voice.direction == kForward &&
+           position >= std::int64_t{sample.loopStart} * kOne &&
+           position < (std::int64_t{sample.loopStart} + sample.loopLength) * kOne;
+}
+
+// `frames` frames at constant gains (or silent) of a voice inside a short
+// forward loop, read from the loop's unrolled copy: where the segments would
+// stop at every pass to wrap the position, this reads on into the next copy
+// of the loop, the same values at the same fractions, so the floats are the
+// same; only when the copy runs out, and at the end, is the position brought
+// back by whole loop lengths, which is what the wraps did. Returns the
+// position, inside the loop.
+std::int64_t MixUnrolledLoop(const Voice& voice, const Sample& sample, std::int64_t position, std::int64_t step,
+                             float* out, std::int32_t frames) {
+    const std::int16_t* data = sample.unrolledLoop.data();
+    const std::int64_t loopStart = std::int64_t{sample.loopStart} * kOne;
+    const std::int64_t loopLength = std::int64_t{sample.loopLength} * kOne;
+    const std::int64_t copyEnd =
+        static_cast<std::int64_t>(sample.unrolledLoop.size() - kSampleGuardValues) * kOne;  // whole passes
+    const bool silent = voice.leftTarget == 0 && voice.rightTarget == 0;
+    const float leftGain = static_cast<float>(voice.leftTarget) / kGainScale;
+    const float rightGain = static_cast<float>(voice.rightTarget) / kGainScale;
+    std::int64_t offset = position - loopStart;  // 32.32 index into the copy
+    while (frames > 0) {
+        // The frames whose positions still lie inside the copy (its guard
+        // values serve the last of them, as the loop's guard value does).
+        const std::int64_t room = copyEnd - offset;
+        const std::int32_t n =
+            room > step * frames ? frames : static_cast<std::int32_t>((room + step - 1) / step);
+        if (silent) {
+            offset += n * step;
+        } else {
+            offset = MixConstant(data, offset, step, out, n, leftGain, rightGain);
+        }
+        out += 2 * static_cast<std::ptrdiff_t>(n);
+        frames -= n;
+        if (offset >= copyEnd) offset %= loopLength;
+    }
+    return loopStart + offset % loopLength;
+}
+
 // One voice: segments up to the loop boundary or the end of the ramp,
 // whichever comes first, until `frames` frames are mixed or the sample ends.
 void MixVoice(Voice& voice, float* out, std::int32_t frames, std::int32_t rampLength) {
@@ -369,11 +413,16 @@ void MixVoice(Voice& voice, float* out, std::int32_t frames, std::int32_t rampLe
     std::int32_t remaining = frames;
 
     for (;;) {
+        RestartRampOnNewTargets(voice, rampLength);
+        if (voice.rampFramesLeft == 0 && InUnrolledLoop(voice, sample, position)) {
+            // The gains stay as they are for the rest of the request.
+            position = MixUnrolledLoop(voice, sample, position, step, out, remaining);
+            break;
+        }
         bool reachesBoundary = false;
         const std::int32_t boundarySegment =
             SegmentToBoundary(voice, position, step, loopStart, loopEnd, remaining, reachesBoundary);
         std::int32_t segment = boundarySegment;
-        RestartRampOnNewTargets(voice, rampLength);
 
         const std::int64_t signedStep = voice.direction == kBackward ? -step : step;
         if (voice.rampFramesLeft != 0) {

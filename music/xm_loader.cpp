@@ -314,6 +314,7 @@ void ReadSampleData(Sample& sample, std::uint8_t storedBits, BoundedReader& read
     const std::uint32_t loopEnd = sample.loopStart + sample.loopLength;
     if (sample.loopType == kLoopForward) sample.data[loopEnd] = sample.data[sample.loopStart];
     if (sample.loopType == kLoopPingPong) sample.data[loopEnd] = sample.data[loopEnd - 1];
+    UnrollShortLoop(sample);
 }
 
 bool ReadInstrument(Instrument& instrument, std::int32_t index, BoundedReader& reader, LoadReport* report) {
