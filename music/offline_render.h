@@ -15,8 +15,9 @@
 namespace music {
 
 // Sets up the voice table for kOutputRate and starts offline playback of
-// `song` (StartOfflinePlayback); the next frame read is the first frame the
-// device plays. False when the rings cannot be allocated.
+// `song` (PrepareOfflinePlayback: the prefill's blocks are rendered as they
+// are read); the next frame read is the first frame the device plays. False
+// when the rings cannot be allocated.
 bool StartOfflineRender(Module& song);
 
 // The next `frames` frames, as interleaved 16-bit left and right values,

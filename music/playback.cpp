@@ -108,7 +108,7 @@ void PrefillRing() {
     } while (mixer.writeIndex != 0);
 }
 
-bool StartOfflinePlayback(Module& song) {
+bool PrepareOfflinePlayback(Module& song) {
     StopOfflinePlayback();
     ResetPlayback(song);
     AttachSong(&song);
@@ -116,6 +116,11 @@ bool StartOfflinePlayback(Module& song) {
         StopOfflinePlayback();
         return false;
     }
+    return true;
+}
+
+bool StartOfflinePlayback(Module& song) {
+    if (!PrepareOfflinePlayback(song)) return false;
     PrefillRing();
     return true;
 }
