@@ -96,63 +96,99 @@ std::int32_t MixConstantSse2(const std::int16_t* data, std::int64_t& position, s
 // from the lowest one on, so each half of the vector loads its four frames'
 // value pairs as one 16-byte window and a byte shuffle hands each frame its
 // own; larger steps load the pairs one by one.
+//
+// The narrow loop finds the eight positions in 32-bit lanes: frame j of a
+// group lies j x step beyond the group's first position P, so its fraction
+// is P's fraction plus that of j x step (modulo 2^32) and its integer part
+// P's plus that of j x step plus the carry of that sum. The products and sums
+// are the portable path's, lane by lane; each frame's two products are
+// placed next to each other by a permutation instead of two unpacks and two
+// lane moves.
 __attribute__((target("avx2"))) std::int32_t MixConstantAvx2(const std::int16_t* data, std::int64_t& position,
                                                              std::int64_t step, float* out, std::int32_t frames,
                                                              float leftGain, float rightGain) {
-    const __m256 left = _mm256_set1_ps(leftGain);
-    const __m256 right = _mm256_set1_ps(rightGain);
     const __m256 scale = _mm256_set1_ps(0x1p-31f);
-    const __m256i eightSteps = _mm256_set1_epi64x(8 * step);
-    const __m256i pairBytes = _mm256_set1_epi32(0x03020100);  // the four bytes of the pair at offset 0
-    const __m256i twoBytesPerValue = _mm256_set1_epi32(0x02020202);
-    const bool windowed = step < 2 * kOne && step > -2 * kOne;
-    __m256i first = _mm256_setr_epi64x(position, position + step, position + 2 * step, position + 3 * step);
-    __m256i second = _mm256_add_epi64(first, _mm256_set1_epi64x(4 * step));
+    std::int64_t p = position;
     std::int32_t j = 0;
-    for (; j + 8 <= frames; j += 8) {
-        // The integer parts and fractions of the eight positions, in frame order.
-        const __m256 a = _mm256_castsi256_ps(first);
-        const __m256 b = _mm256_castsi256_ps(second);
-        const __m256i index = _mm256_permute4x64_epi64(
-            _mm256_castps_si256(_mm256_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1))), _MM_SHUFFLE(3, 1, 2, 0));
-        const __m256i fraction = _mm256_permute4x64_epi64(
-            _mm256_castps_si256(_mm256_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0))), _MM_SHUFFLE(3, 1, 2, 0));
-        __m256i pair;
-        if (windowed) {
-            // The lowest value of each half: its first frame forward, its last backward.
-            const std::int64_t back = step < 0 ? 3 * step : 0;
-            const auto low0 = static_cast<std::int32_t>((position + back) >> 32);
-            const auto low1 = static_cast<std::int32_t>((position + 4 * step + back) >> 32);
+    if (step < 2 * kOne && step > -2 * kOne) {
+        alignas(32) std::int32_t jumpInteger[8];
+        alignas(32) std::int32_t jumpFraction[8];
+        for (int k = 0; k < 8; ++k) {
+            const std::int64_t jump = k * step;
+            jumpInteger[k] = static_cast<std::int32_t>(jump >> 32);
+            jumpFraction[k] = static_cast<std::int32_t>(static_cast<std::uint32_t>(jump) ^ 0x80000000u);
+        }
+        const __m256i integerJump = _mm256_load_si256(reinterpret_cast<const __m256i*>(jumpInteger));
+        const __m256i biasedFractionJump = _mm256_load_si256(reinterpret_cast<const __m256i*>(jumpFraction));
+        const __m256i bias = _mm256_set1_epi32(static_cast<std::int32_t>(0x80000000u));
+        // The lowest frame of each half: its first forward, its last backward.
+        const int low = step < 0 ? 3 : 0;
+        const __m256i lowLanes = _mm256_setr_epi32(low, low, low, low, low + 4, low + 4, low + 4, low + 4);
+        const std::int64_t lowJump0 = low * step;
+        const std::int64_t lowJump1 = (low + 4) * step;
+        const __m256i byteOfLane = _mm256_setr_epi8(0, 0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12,
+                                                    0, 0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12);
+        const __m256i pairBytes = _mm256_set1_epi32(0x03020100);  // the four bytes of the pair at offset 0
+        const __m256i firstFour = _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3);
+        const __m256i lastFour = _mm256_setr_epi32(4, 4, 5, 5, 6, 6, 7, 7);
+        const __m256 gains = _mm256_setr_ps(leftGain, rightGain, leftGain, rightGain, leftGain, rightGain,
+                                            leftGain, rightGain);
+        for (; j + 8 <= frames; j += 8) {
+            const auto fraction0 = static_cast<std::uint32_t>(p);
+            const auto low0 = static_cast<std::int32_t>((p + lowJump0) >> 32);
+            const auto low1 = static_cast<std::int32_t>((p + lowJump1) >> 32);
+            // fraction = P's fraction + the jump's, as unsigned 32-bit; with
+            // the bias the signed comparison tells the carry of that sum.
+            const __m256i fraction = _mm256_add_epi32(_mm256_set1_epi32(static_cast<std::int32_t>(fraction0)),
+                                                      _mm256_xor_si256(biasedFractionJump, bias));
+            const __m256i carry = _mm256_cmpgt_epi32(biasedFractionJump, _mm256_xor_si256(fraction, bias));
+            const __m256i index = _mm256_sub_epi32(integerJump, carry);  // less P's integer part
+            const __m256i offset = _mm256_sub_epi32(index, _mm256_permutevar8x32_epi32(index, lowLanes));
             const __m256i window = _mm256_inserti128_si256(
                 _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + low0))),
                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + low1)), 1);
-            const __m256i offset = _mm256_sub_epi32(index, _mm256_setr_epi32(low0, low0, low0, low0, low1, low1,
-                                                                              low1, low1));
-            pair = _mm256_shuffle_epi8(window, _mm256_add_epi32(_mm256_mullo_epi32(offset, twoBytesPerValue),
-                                                                 pairBytes));
-        } else {
-            std::int64_t p[8];
-            p[0] = position;
-            for (int k = 1; k < 8; ++k) p[k] = p[k - 1] + step;
-            pair = _mm256_setr_epi32(LoadPair(data, p[0]), LoadPair(data, p[1]), LoadPair(data, p[2]),
-                                     LoadPair(data, p[3]), LoadPair(data, p[4]), LoadPair(data, p[5]),
-                                     LoadPair(data, p[6]), LoadPair(data, p[7]));
+            const __m256i pair = _mm256_shuffle_epi8(
+                window, _mm256_add_epi32(_mm256_shuffle_epi8(_mm256_add_epi32(offset, offset), byteOfLane), pairBytes));
+            const __m256 s0 = _mm256_cvtepi32_ps(_mm256_srai_epi32(_mm256_slli_epi32(pair, 16), 16));
+            const __m256 s1 = _mm256_cvtepi32_ps(_mm256_srai_epi32(pair, 16));
+            const __m256 t = _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_srli_epi32(fraction, 1)), scale);
+            const __m256 s = _mm256_add_ps(s0, _mm256_mul_ps(t, _mm256_sub_ps(s1, s0)));
+            float* o = out + 2 * j;
+            const __m256 first = _mm256_mul_ps(_mm256_permutevar8x32_ps(s, firstFour), gains);
+            const __m256 second = _mm256_mul_ps(_mm256_permutevar8x32_ps(s, lastFour), gains);
+            _mm256_storeu_ps(o, _mm256_add_ps(_mm256_loadu_ps(o), first));
+            _mm256_storeu_ps(o + 8, _mm256_add_ps(_mm256_loadu_ps(o + 8), second));
+            p += 8 * step;
         }
-        position += 8 * step;
+        position = p;
+        return j;
+    }
+    const __m256 left = _mm256_set1_ps(leftGain);
+    const __m256 right = _mm256_set1_ps(rightGain);
+    for (; j + 8 <= frames; j += 8) {
+        std::int64_t q[8];
+        q[0] = p;
+        for (int k = 1; k < 8; ++k) q[k] = q[k - 1] + step;
+        const __m256i pair = _mm256_setr_epi32(LoadPair(data, q[0]), LoadPair(data, q[1]), LoadPair(data, q[2]),
+                                               LoadPair(data, q[3]), LoadPair(data, q[4]), LoadPair(data, q[5]),
+                                               LoadPair(data, q[6]), LoadPair(data, q[7]));
+        const __m256i fraction = _mm256_setr_epi32(HalfFraction(q[0]), HalfFraction(q[1]), HalfFraction(q[2]),
+                                                   HalfFraction(q[3]), HalfFraction(q[4]), HalfFraction(q[5]),
+                                                   HalfFraction(q[6]), HalfFraction(q[7]));
         const __m256 s0 = _mm256_cvtepi32_ps(_mm256_srai_epi32(_mm256_slli_epi32(pair, 16), 16));
         const __m256 s1 = _mm256_cvtepi32_ps(_mm256_srai_epi32(pair, 16));
-        const __m256 t = _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_srli_epi32(fraction, 1)), scale);
+        const __m256 t = _mm256_mul_ps(_mm256_cvtepi32_ps(fraction), scale);
         const __m256 s = _mm256_add_ps(s0, _mm256_mul_ps(t, _mm256_sub_ps(s1, s0)));
         const __m256 l = _mm256_mul_ps(s, left);
         const __m256 r = _mm256_mul_ps(s, right);
-        const __m256 low = _mm256_unpacklo_ps(l, r);   // frames 0, 1 | 4, 5
-        const __m256 high = _mm256_unpackhi_ps(l, r);  // frames 2, 3 | 6, 7
+        const __m256 low = _mm256_unpacklo_ps(l, r);
+        const __m256 high = _mm256_unpackhi_ps(l, r);
         float* o = out + 2 * j;
         _mm256_storeu_ps(o, _mm256_add_ps(_mm256_loadu_ps(o), _mm256_permute2f128_ps(low, high, 0x20)));
         _mm256_storeu_ps(o + 8, _mm256_add_ps(_mm256_loadu_ps(o + 8), _mm256_permute2f128_ps(low, high, 0x31)));
-        first = _mm256_add_epi64(first, eightSteps);
-        second = _mm256_add_epi64(second, eightSteps);
+        p = q[7] + step;
     }
+    position = p;
     return j;
 }
 #endif
