@@ -388,18 +388,24 @@ TEST_F(MixerTest, ConversionRoundsHalfToEvenAndClamps) {
         {-3.5f, -4},       {0.4999f, 0},        {-0.5f, 0},   {32767.4f, 32767}, {32767.5f, 32767},
         {-32768.5f, -32768}, {1e30f, 32767},    {-1e30f, -32768}, {1.5f, 2},    {-0.0f, 0},
     };
-    // Every case at every place in a block of 9 frames, so that both the
-    // eight-value vector path and the scalar tail see each one.
-    for (std::size_t place = 0; place < 18; ++place) {
-        for (const auto& [value, expected] : cases) {
-            std::vector<float> source(18, 7.0f);
-            source[place] = value;
-            std::vector<std::int16_t> out(18, 0);
-            ConvertBlock(out.data(), source.data(), 9);
-            ASSERT_EQ(out[place], expected) << value << " at " << place;
-            ASSERT_EQ(out[(place + 1) % 18], 7);
+    // Every case at every place in a block of 9 frames, so that the vector
+    // loops (sixteen values with AVX2, eight with SSE2) and the scalar tail
+    // see each one, on every path the processor has.
+    const MixPath chosen = SelectedMixPath();
+    for (const MixPath path : {MixPath::Portable, MixPath::Sse2, MixPath::Avx2}) {
+        if (!SelectMixPath(path)) continue;
+        for (std::size_t place = 0; place < 18; ++place) {
+            for (const auto& [value, expected] : cases) {
+                std::vector<float> source(18, 7.0f);
+                source[place] = value;
+                std::vector<std::int16_t> out(18, 0);
+                ConvertBlock(out.data(), source.data(), 9);
+                ASSERT_EQ(out[place], expected) << value << " at " << place;
+                ASSERT_EQ(out[(place + 1) % 18], 7);
+            }
         }
     }
+    SelectMixPath(chosen);
 }
 
 TEST_F(MixerTest, ConversionIgnoresMissingBuffersAndEmptyBlocks) {
