@@ -91,6 +91,18 @@ std::int32_t MixConstantSse2(const std::int16_t* data, std::int64_t& position, s
 #endif
 
 #if defined(QUANDRIX_CPU_AVX2)
+// The interpolated values of eight frames times their gains (left, right,
+// left, ... for four frames in each of the two gain vectors), added into out.
+__attribute__((target("avx2"), always_inline)) inline void AddEightFrames(float* out, __m256 values,
+                                                                          __m256 gainsFirst, __m256 gainsLast) {
+    const __m256 first = _mm256_mul_ps(_mm256_permutevar8x32_ps(values, _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3)),
+                                       gainsFirst);
+    const __m256 second = _mm256_mul_ps(_mm256_permutevar8x32_ps(values, _mm256_setr_epi32(4, 4, 5, 5, 6, 6, 7, 7)),
+                                        gainsLast);
+    _mm256_storeu_ps(out, _mm256_add_ps(_mm256_loadu_ps(out), first));
+    _mm256_storeu_ps(out + 8, _mm256_add_ps(_mm256_loadu_ps(out + 8), second));
+}
+
 // Eight frames at a time; returns the frames done. With steps below 2.0 (all
 // but the highest notes) four consecutive frames read at most eight values
 // from the lowest one on, so each half of the vector loads its four frames'
@@ -102,12 +114,16 @@ std::int32_t MixConstantSse2(const std::int16_t* data, std::int64_t& position, s
 // is P's fraction plus that of j x step (modulo 2^32) and its integer part
 // P's plus that of j x step plus the carry of that sum. The products and sums
 // are the portable path's, lane by lane; each frame's two products are
-// placed next to each other by a permutation instead of two unpacks and two
-// lane moves.
-__attribute__((target("avx2"))) std::int32_t MixConstantAvx2(const std::int16_t* data, std::int64_t& position,
-                                                             std::int64_t step, float* out, std::int32_t frames,
-                                                             float leftGain, float rightGain) {
+// placed next to each other by a permutation.
+//
+// The gains are the same for every frame (frameGains nullptr), or, along a
+// ramp, frameGains holds each frame's left and right gain, frames x 2 floats.
+__attribute__((target("avx2"))) std::int32_t MixAvx2(const std::int16_t* data, std::int64_t& position,
+                                                     std::int64_t step, float* out, std::int32_t frames,
+                                                     float leftGain, float rightGain, const float* frameGains) {
     const __m256 scale = _mm256_set1_ps(0x1p-31f);
+    const __m256 gains = _mm256_setr_ps(leftGain, rightGain, leftGain, rightGain, leftGain, rightGain, leftGain,
+                                        rightGain);
     std::int64_t p = position;
     std::int32_t j = 0;
     if (step < 2 * kOne && step > -2 * kOne) {
@@ -116,11 +132,12 @@ __attribute__((target("avx2"))) std::int32_t MixConstantAvx2(const std::int16_t*
         for (int k = 0; k < 8; ++k) {
             const std::int64_t jump = k * step;
             jumpInteger[k] = static_cast<std::int32_t>(jump >> 32);
-            jumpFraction[k] = static_cast<std::int32_t>(static_cast<std::uint32_t>(jump) ^ 0x80000000u);
+            jumpFraction[k] = static_cast<std::int32_t>(static_cast<std::uint32_t>(jump));
         }
         const __m256i integerJump = _mm256_load_si256(reinterpret_cast<const __m256i*>(jumpInteger));
-        const __m256i biasedFractionJump = _mm256_load_si256(reinterpret_cast<const __m256i*>(jumpFraction));
+        const __m256i fractionJump = _mm256_load_si256(reinterpret_cast<const __m256i*>(jumpFraction));
         const __m256i bias = _mm256_set1_epi32(static_cast<std::int32_t>(0x80000000u));
+        const __m256i biasedFractionJump = _mm256_xor_si256(fractionJump, bias);
         // The lowest frame of each half: its first forward, its last backward.
         const int low = step < 0 ? 3 : 0;
         const __m256i lowLanes = _mm256_setr_epi32(low, low, low, low, low + 4, low + 4, low + 4, low + 4);
@@ -129,18 +146,14 @@ __attribute__((target("avx2"))) std::int32_t MixConstantAvx2(const std::int16_t*
         const __m256i byteOfLane = _mm256_setr_epi8(0, 0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12,
                                                     0, 0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12);
         const __m256i pairBytes = _mm256_set1_epi32(0x03020100);  // the four bytes of the pair at offset 0
-        const __m256i firstFour = _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3);
-        const __m256i lastFour = _mm256_setr_epi32(4, 4, 5, 5, 6, 6, 7, 7);
-        const __m256 gains = _mm256_setr_ps(leftGain, rightGain, leftGain, rightGain, leftGain, rightGain,
-                                            leftGain, rightGain);
         for (; j + 8 <= frames; j += 8) {
-            const auto fraction0 = static_cast<std::uint32_t>(p);
             const auto low0 = static_cast<std::int32_t>((p + lowJump0) >> 32);
             const auto low1 = static_cast<std::int32_t>((p + lowJump1) >> 32);
             // fraction = P's fraction + the jump's, as unsigned 32-bit; with
             // the bias the signed comparison tells the carry of that sum.
-            const __m256i fraction = _mm256_add_epi32(_mm256_set1_epi32(static_cast<std::int32_t>(fraction0)),
-                                                      _mm256_xor_si256(biasedFractionJump, bias));
+            const __m256i fraction =
+                _mm256_add_epi32(_mm256_set1_epi32(static_cast<std::int32_t>(static_cast<std::uint32_t>(p))),
+                                 fractionJump);
             const __m256i carry = _mm256_cmpgt_epi32(biasedFractionJump, _mm256_xor_si256(fraction, bias));
             const __m256i index = _mm256_sub_epi32(integerJump, carry);  // less P's integer part
             const __m256i offset = _mm256_sub_epi32(index, _mm256_permutevar8x32_epi32(index, lowLanes));
@@ -152,41 +165,30 @@ __attribute__((target("avx2"))) std::int32_t MixConstantAvx2(const std::int16_t*
             const __m256 s0 = _mm256_cvtepi32_ps(_mm256_srai_epi32(_mm256_slli_epi32(pair, 16), 16));
             const __m256 s1 = _mm256_cvtepi32_ps(_mm256_srai_epi32(pair, 16));
             const __m256 t = _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_srli_epi32(fraction, 1)), scale);
-            const __m256 s = _mm256_add_ps(s0, _mm256_mul_ps(t, _mm256_sub_ps(s1, s0)));
-            float* o = out + 2 * j;
-            const __m256 first = _mm256_mul_ps(_mm256_permutevar8x32_ps(s, firstFour), gains);
-            const __m256 second = _mm256_mul_ps(_mm256_permutevar8x32_ps(s, lastFour), gains);
-            _mm256_storeu_ps(o, _mm256_add_ps(_mm256_loadu_ps(o), first));
-            _mm256_storeu_ps(o + 8, _mm256_add_ps(_mm256_loadu_ps(o + 8), second));
+            const __m256 values = _mm256_add_ps(s0, _mm256_mul_ps(t, _mm256_sub_ps(s1, s0)));
+            AddEightFrames(out + 2 * j, values, frameGains ? _mm256_loadu_ps(frameGains + 2 * j) : gains,
+                           frameGains ? _mm256_loadu_ps(frameGains + 2 * j + 8) : gains);
             p += 8 * step;
         }
-        position = p;
-        return j;
-    }
-    const __m256 left = _mm256_set1_ps(leftGain);
-    const __m256 right = _mm256_set1_ps(rightGain);
-    for (; j + 8 <= frames; j += 8) {
-        std::int64_t q[8];
-        q[0] = p;
-        for (int k = 1; k < 8; ++k) q[k] = q[k - 1] + step;
-        const __m256i pair = _mm256_setr_epi32(LoadPair(data, q[0]), LoadPair(data, q[1]), LoadPair(data, q[2]),
-                                               LoadPair(data, q[3]), LoadPair(data, q[4]), LoadPair(data, q[5]),
-                                               LoadPair(data, q[6]), LoadPair(data, q[7]));
-        const __m256i fraction = _mm256_setr_epi32(HalfFraction(q[0]), HalfFraction(q[1]), HalfFraction(q[2]),
-                                                   HalfFraction(q[3]), HalfFraction(q[4]), HalfFraction(q[5]),
-                                                   HalfFraction(q[6]), HalfFraction(q[7]));
-        const __m256 s0 = _mm256_cvtepi32_ps(_mm256_srai_epi32(_mm256_slli_epi32(pair, 16), 16));
-        const __m256 s1 = _mm256_cvtepi32_ps(_mm256_srai_epi32(pair, 16));
-        const __m256 t = _mm256_mul_ps(_mm256_cvtepi32_ps(fraction), scale);
-        const __m256 s = _mm256_add_ps(s0, _mm256_mul_ps(t, _mm256_sub_ps(s1, s0)));
-        const __m256 l = _mm256_mul_ps(s, left);
-        const __m256 r = _mm256_mul_ps(s, right);
-        const __m256 low = _mm256_unpacklo_ps(l, r);
-        const __m256 high = _mm256_unpackhi_ps(l, r);
-        float* o = out + 2 * j;
-        _mm256_storeu_ps(o, _mm256_add_ps(_mm256_loadu_ps(o), _mm256_permute2f128_ps(low, high, 0x20)));
-        _mm256_storeu_ps(o + 8, _mm256_add_ps(_mm256_loadu_ps(o + 8), _mm256_permute2f128_ps(low, high, 0x31)));
-        p = q[7] + step;
+    } else {
+        for (; j + 8 <= frames; j += 8) {
+            std::int64_t q[8];
+            q[0] = p;
+            for (int k = 1; k < 8; ++k) q[k] = q[k - 1] + step;
+            const __m256i pair = _mm256_setr_epi32(LoadPair(data, q[0]), LoadPair(data, q[1]), LoadPair(data, q[2]),
+                                                   LoadPair(data, q[3]), LoadPair(data, q[4]), LoadPair(data, q[5]),
+                                                   LoadPair(data, q[6]), LoadPair(data, q[7]));
+            const __m256i halfFraction =
+                _mm256_setr_epi32(HalfFraction(q[0]), HalfFraction(q[1]), HalfFraction(q[2]), HalfFraction(q[3]),
+                                  HalfFraction(q[4]), HalfFraction(q[5]), HalfFraction(q[6]), HalfFraction(q[7]));
+            const __m256 s0 = _mm256_cvtepi32_ps(_mm256_srai_epi32(_mm256_slli_epi32(pair, 16), 16));
+            const __m256 s1 = _mm256_cvtepi32_ps(_mm256_srai_epi32(pair, 16));
+            const __m256 t = _mm256_mul_ps(_mm256_cvtepi32_ps(halfFraction), scale);
+            const __m256 values = _mm256_add_ps(s0, _mm256_mul_ps(t, _mm256_sub_ps(s1, s0)));
+            AddEightFrames(out + 2 * j, values, frameGains ? _mm256_loadu_ps(frameGains + 2 * j) : gains,
+                           frameGains ? _mm256_loadu_ps(frameGains + 2 * j + 8) : gains);
+            p = q[7] + step;
+        }
     }
     position = p;
     return j;
@@ -201,7 +203,7 @@ std::int64_t MixConstant(const std::int16_t* data, std::int64_t position, std::i
                          std::int32_t frames, float leftGain, float rightGain) {
     std::int32_t j = 0;
 #if defined(QUANDRIX_CPU_AVX2)
-    if (mixPath == MixPath::Avx2) j = MixConstantAvx2(data, position, step, out, frames, leftGain, rightGain);
+    if (mixPath == MixPath::Avx2) j = MixAvx2(data, position, step, out, frames, leftGain, rightGain, nullptr);
 #endif
 #if defined(__SSE2__)
     if (mixPath != MixPath::Portable) {
@@ -229,7 +231,7 @@ std::int64_t MixRamp(const std::int16_t* data, std::int64_t position, std::int64
         // cannot be split), then the frames four at a time: [s s] x [left
         // right] is the scalar path's two products.
         constexpr std::int32_t kChunk = 64;
-        alignas(16) float gains[2 * kChunk];
+        alignas(32) float gains[2 * kChunk];
         while (j + 4 <= frames) {
             const std::int32_t n = std::min(kChunk, (frames - j) & ~3);
             for (std::int32_t k = 0; k < n; ++k) {
@@ -238,7 +240,11 @@ std::int64_t MixRamp(const std::int16_t* data, std::int64_t position, std::int64
                 left += leftSlope;
                 right += rightSlope;
             }
-            for (std::int32_t k = 0; k < n; k += 4) {
+            std::int32_t k = 0;
+#if defined(QUANDRIX_CPU_AVX2)
+            if (mixPath == MixPath::Avx2) k = MixAvx2(data, position, step, out + 2 * j, n, 0.0f, 0.0f, gains);
+#endif
+            for (; k < n; k += 4) {
                 const __m128 s = InterpolateFour(data, position, step);
                 float* o = out + 2 * (j + k);
                 const __m128 first = _mm_mul_ps(_mm_unpacklo_ps(s, s), _mm_load_ps(gains + 2 * k));
