@@ -232,14 +232,18 @@ std::int64_t MixRamp(const std::int16_t* data, std::int64_t position, std::int64
         // right] is the scalar path's two products.
         constexpr std::int32_t kChunk = 64;
         alignas(32) float gains[2 * kChunk];
+        // Left and right side by side: one addition per frame, each lane
+        // the scalar path's single-precision sum.
+        __m128 both = _mm_setr_ps(left, right, 0.0f, 0.0f);
+        const __m128 slopes = _mm_setr_ps(leftSlope, rightSlope, 0.0f, 0.0f);
         while (j + 4 <= frames) {
             const std::int32_t n = std::min(kChunk, (frames - j) & ~3);
             for (std::int32_t k = 0; k < n; ++k) {
-                gains[2 * k] = left;
-                gains[2 * k + 1] = right;
-                left += leftSlope;
-                right += rightSlope;
+                _mm_storel_pi(reinterpret_cast<__m64*>(gains + 2 * k), both);
+                both = _mm_add_ps(both, slopes);
             }
+            left = _mm_cvtss_f32(both);
+            right = _mm_cvtss_f32(_mm_shuffle_ps(both, both, _MM_SHUFFLE(1, 1, 1, 1)));
             std::int32_t k = 0;
 #if defined(QUANDRIX_CPU_AVX2)
             if (mixPath == MixPath::Avx2) k = MixAvx2(data, position, step, out + 2 * j, n, 0.0f, 0.0f, gains);
