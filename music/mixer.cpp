@@ -138,6 +138,33 @@ __attribute__((target("avx2"))) std::int32_t MixAvx2(const std::int16_t* data, s
         const __m256i fractionJump = _mm256_load_si256(reinterpret_cast<const __m256i*>(jumpFraction));
         const __m256i bias = _mm256_set1_epi32(static_cast<std::int32_t>(0x80000000u));
         const __m256i biasedFractionJump = _mm256_xor_si256(fractionJump, bias);
+        if (step > 0 && step < kOne) {
+            // Forward below 1.0 (most notes): the eight frames read the values
+            // from P's integer part to 8 beyond it, so two loads of eight
+            // values, widened, and a permutation by each frame's offset give
+            // every frame its s0 and s1.
+            for (; j + 8 <= frames; j += 8) {
+                const auto first = static_cast<std::int32_t>(p >> 32);
+                const __m256i fraction =
+                    _mm256_add_epi32(_mm256_set1_epi32(static_cast<std::int32_t>(static_cast<std::uint32_t>(p))),
+                                     fractionJump);
+                const __m256i carry = _mm256_cmpgt_epi32(biasedFractionJump, _mm256_xor_si256(fraction, bias));
+                const __m256i offset = _mm256_sub_epi32(integerJump, carry);  // 0..7
+                const __m256i here =
+                    _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + first)));
+                const __m256i next =
+                    _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + first + 1)));
+                const __m256 s0 = _mm256_cvtepi32_ps(_mm256_permutevar8x32_epi32(here, offset));
+                const __m256 s1 = _mm256_cvtepi32_ps(_mm256_permutevar8x32_epi32(next, offset));
+                const __m256 t = _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_srli_epi32(fraction, 1)), scale);
+                const __m256 values = _mm256_add_ps(s0, _mm256_mul_ps(t, _mm256_sub_ps(s1, s0)));
+                AddEightFrames(out + 2 * j, values, frameGains ? _mm256_loadu_ps(frameGains + 2 * j) : gains,
+                               frameGains ? _mm256_loadu_ps(frameGains + 2 * j + 8) : gains);
+                p += 8 * step;
+            }
+            position = p;
+            return j;
+        }
         // The lowest frame of each half: its first forward, its last backward.
         const int low = step < 0 ? 3 : 0;
         const __m256i lowLanes = _mm256_setr_epi32(low, low, low, low, low + 4, low + 4, low + 4, low + 4);
