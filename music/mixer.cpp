@@ -134,8 +134,8 @@ __attribute__((target("avx2"))) std::int32_t MixAvx2(const std::int16_t* data, s
             jumpInteger[k] = static_cast<std::int32_t>(jump >> 32);
             jumpFraction[k] = static_cast<std::int32_t>(static_cast<std::uint32_t>(jump));
         }
-        const __m256i integerJump = _mm256_load_si256(reinterpret_cast<const __m256i*>(jumpInteger));
-        const __m256i fractionJump = _mm256_load_si256(reinterpret_cast<const __m256i*>(jumpFraction));
+        const __m256i integerJump = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(jumpInteger));
+        const __m256i fractionJump = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(jumpFraction));
         const __m256i bias = _mm256_set1_epi32(static_cast<std::int32_t>(0x80000000u));
         const __m256i biasedFractionJump = _mm256_xor_si256(fractionJump, bias);
         if (step > 0 && step < kOne) {
