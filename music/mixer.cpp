@@ -127,8 +127,8 @@ __attribute__((target("avx2"))) std::int32_t MixAvx2(const std::int16_t* data, s
     std::int64_t p = position;
     std::int32_t j = 0;
     if (step < 2 * kOne && step > -2 * kOne) {
-        alignas(32) std::int32_t jumpInteger[8];
-        alignas(32) std::int32_t jumpFraction[8];
+        std::int32_t jumpInteger[8];
+        std::int32_t jumpFraction[8];
         for (int k = 0; k < 8; ++k) {
             const std::int64_t jump = k * step;
             jumpInteger[k] = static_cast<std::int32_t>(jump >> 32);
