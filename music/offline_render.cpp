@@ -55,6 +55,26 @@ void ReadPlayedFrames(std::int16_t* destination, std::uint64_t frames) {
     }
 }
 
+const std::int16_t* ReadPlayedFramesInPlace(std::uint64_t& frames) {
+    if (!render.running || frames == 0) {
+        frames = 0;
+        return nullptr;
+    }
+    const auto ringFrames = static_cast<std::uint64_t>(mixer.ringFrames);
+    const auto blockFrames = static_cast<std::uint64_t>(mixer.blockFrames);
+    const std::uint64_t at = render.played % ringFrames;
+    // Up to the ring's end at most: the blocks rendered ahead then lie
+    // between the frames being read and the end, where the frames they
+    // replace have been read one lap ago.
+    frames = std::min(frames, ringFrames - at);
+    while (render.rendered - render.played < frames) {
+        RenderBlock();
+        render.rendered += blockFrames;
+    }
+    render.played += frames;
+    return mixer.outputRing.get() + at * 2;
+}
+
 std::uint64_t PlayedFrameCount() { return render.played; }
 
 void StopOfflineRender() {

@@ -128,16 +128,14 @@ int RenderToWav(const Options& options, std::FILE* err) {
         std::fprintf(err, "%s: out of memory for the rings\n", options.input.c_str());
         result = kExitWriteFailed;
     } else {
-        // What the device plays, in writes of 128 KiB (the piece stays in
-        // the processor's cache between the copy and the write; it is not
-        // zeroed first, since every value is written before it is read).
-        constexpr std::uint64_t chunkFrames = 32768;
-        const std::unique_ptr<std::int16_t[]> chunk(new std::int16_t[chunkFrames * 2]);
+        // What the device plays, written straight from the ring in pieces
+        // of up to 128 KiB (the ring's end cuts some shorter).
+        constexpr std::uint64_t pieceFrames = 32768;
         bool ok = true;
         for (std::uint64_t written = 0; ok && written < frames;) {
-            const std::uint64_t n = std::min(chunkFrames, frames - written);
-            music::ReadPlayedFrames(chunk.get(), n);
-            ok = wav.Write(chunk.get(), n);
+            std::uint64_t n = std::min(pieceFrames, frames - written);
+            const std::int16_t* played = music::ReadPlayedFramesInPlace(n);
+            ok = wav.Write(played, n);
             written += n;
         }
         if (!wav.Close() || !ok) {
