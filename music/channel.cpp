@@ -61,13 +61,23 @@ std::int32_t AutoVibratoWave(std::uint8_t type, std::int32_t position) {
             return (128 - ((position + 128) % 256)) >> 1;
         case 3:  // ramp up: 0 at 0 rising to +64 at 128, -64 at 129 rising to -1 at 255
             return (128 - ((384 - position) % 256)) >> 1;
-        default:
+        default: {
             // Type 0, and the types above 3 that valid files do not hold:
             // the sine, as a musician who set a depth expects to hear.
-            // Double precision, truncated toward zero.
-            return static_cast<std::int32_t>(std::sin(static_cast<double>(position) * (2.0 * std::numbers::pi) /
-                                                      256.0) *
-                                             64.0);
+            // Double precision, truncated toward zero; the 256 positions a
+            // channel takes are computed once, by the same expression.
+            const auto sine = [](std::int32_t at) {
+                return static_cast<std::int32_t>(std::sin(static_cast<double>(at) * (2.0 * std::numbers::pi) / 256.0) *
+                                                 64.0);
+            };
+            static const std::array<std::int8_t, 256> table = [&] {
+                std::array<std::int8_t, 256> values{};
+                for (std::int32_t at = 0; at < 256; ++at) values[static_cast<std::size_t>(at)] =
+                    static_cast<std::int8_t>(sine(at));
+                return values;
+            }();
+            return position >= 0 && position < 256 ? table[static_cast<std::size_t>(position)] : sine(position);
+        }
     }
 }
 
@@ -193,7 +203,18 @@ void UpdateVoice(Channel& channel, const Sample& sample, const Module& module) {
 
     // 5. The frequency, never below 100 Hz, as a 32.32 step at 44,100 Hz.
     if (flags & UpdateFrequency) {
-        std::int64_t frequency = PeriodFrequency(UsesLinearFrequencies(module), channel.period, channel.periodDelta);
+        std::int64_t frequency;
+        if (UsesLinearFrequencies(module)) {
+            const std::int64_t exponent = std::int64_t{4608} - channel.period + channel.periodDelta;
+            if (!channel.frequencyKnown || channel.frequencyExponent != exponent) {
+                channel.frequency = PeriodFrequency(true, channel.period, channel.periodDelta);
+                channel.frequencyExponent = exponent;
+                channel.frequencyKnown = 1;
+            }
+            frequency = channel.frequency;
+        } else {
+            frequency = PeriodFrequency(false, channel.period, channel.periodDelta);
+        }
         if (frequency < kMinFrequency) frequency = kMinFrequency;
         SetVoiceStep(*voice, frequency);
     }

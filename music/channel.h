@@ -66,6 +66,12 @@ struct Channel {
     std::uint8_t portamentoUpMemory = 0;    // last non-zero 1xx
     std::uint8_t tonePortamentoSpeed = 0;   // last non-zero 3xx
     std::int32_t tonePortamentoTarget = 0;  // period a tone portamento slides to; 0: none
+    // The last linear-table frequency, kept because every tick asks for the
+    // frequency again (the automatic vibrato runs on every tick) and the
+    // period mostly stays: the power of two is computed only when it moves.
+    std::uint8_t frequencyKnown = 0;        // 1 once frequency and frequencyExponent hold a pair
+    std::int64_t frequencyExponent = 0;     // 4608 - period + delta
+    std::int64_t frequency = 0;             // PeriodFrequency(true, ...) at that exponent
 };
 
 // The channel table: channel c of the song is channelTable[c].

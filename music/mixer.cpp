@@ -91,68 +91,133 @@ std::int32_t MixConstantSse2(const std::int16_t* data, std::int64_t& position, s
 #endif
 
 #if defined(QUANDRIX_CPU_AVX2)
+// The interpolated values of eight frames times their gains (left, right,
+// left, ... for four frames in each of the two gain vectors), added into out.
+__attribute__((target("avx2"), always_inline)) inline void AddEightFrames(float* out, __m256 values,
+                                                                          __m256 gainsFirst, __m256 gainsLast) {
+    const __m256 first = _mm256_mul_ps(_mm256_permutevar8x32_ps(values, _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3)),
+                                       gainsFirst);
+    const __m256 second = _mm256_mul_ps(_mm256_permutevar8x32_ps(values, _mm256_setr_epi32(4, 4, 5, 5, 6, 6, 7, 7)),
+                                        gainsLast);
+    _mm256_storeu_ps(out, _mm256_add_ps(_mm256_loadu_ps(out), first));
+    _mm256_storeu_ps(out + 8, _mm256_add_ps(_mm256_loadu_ps(out + 8), second));
+}
+
 // Eight frames at a time; returns the frames done. With steps below 2.0 (all
 // but the highest notes) four consecutive frames read at most eight values
 // from the lowest one on, so each half of the vector loads its four frames'
 // value pairs as one 16-byte window and a byte shuffle hands each frame its
 // own; larger steps load the pairs one by one.
-__attribute__((target("avx2"))) std::int32_t MixConstantAvx2(const std::int16_t* data, std::int64_t& position,
-                                                             std::int64_t step, float* out, std::int32_t frames,
-                                                             float leftGain, float rightGain) {
-    const __m256 left = _mm256_set1_ps(leftGain);
-    const __m256 right = _mm256_set1_ps(rightGain);
+//
+// The narrow loop finds the eight positions in 32-bit lanes: frame j of a
+// group lies j x step beyond the group's first position P, so its fraction
+// is P's fraction plus that of j x step (modulo 2^32) and its integer part
+// P's plus that of j x step plus the carry of that sum. The products and sums
+// are the portable path's, lane by lane; each frame's two products are
+// placed next to each other by a permutation.
+//
+// The gains are the same for every frame (frameGains nullptr), or, along a
+// ramp, frameGains holds each frame's left and right gain, frames x 2 floats.
+__attribute__((target("avx2"))) std::int32_t MixAvx2(const std::int16_t* data, std::int64_t& position,
+                                                     std::int64_t step, float* out, std::int32_t frames,
+                                                     float leftGain, float rightGain, const float* frameGains) {
     const __m256 scale = _mm256_set1_ps(0x1p-31f);
-    const __m256i eightSteps = _mm256_set1_epi64x(8 * step);
-    const __m256i pairBytes = _mm256_set1_epi32(0x03020100);  // the four bytes of the pair at offset 0
-    const __m256i twoBytesPerValue = _mm256_set1_epi32(0x02020202);
-    const bool windowed = step < 2 * kOne && step > -2 * kOne;
-    __m256i first = _mm256_setr_epi64x(position, position + step, position + 2 * step, position + 3 * step);
-    __m256i second = _mm256_add_epi64(first, _mm256_set1_epi64x(4 * step));
+    const __m256 gains = _mm256_setr_ps(leftGain, rightGain, leftGain, rightGain, leftGain, rightGain, leftGain,
+                                        rightGain);
+    std::int64_t p = position;
     std::int32_t j = 0;
-    for (; j + 8 <= frames; j += 8) {
-        // The integer parts and fractions of the eight positions, in frame order.
-        const __m256 a = _mm256_castsi256_ps(first);
-        const __m256 b = _mm256_castsi256_ps(second);
-        const __m256i index = _mm256_permute4x64_epi64(
-            _mm256_castps_si256(_mm256_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1))), _MM_SHUFFLE(3, 1, 2, 0));
-        const __m256i fraction = _mm256_permute4x64_epi64(
-            _mm256_castps_si256(_mm256_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0))), _MM_SHUFFLE(3, 1, 2, 0));
-        __m256i pair;
-        if (windowed) {
-            // The lowest value of each half: its first frame forward, its last backward.
-            const std::int64_t back = step < 0 ? 3 * step : 0;
-            const auto low0 = static_cast<std::int32_t>((position + back) >> 32);
-            const auto low1 = static_cast<std::int32_t>((position + 4 * step + back) >> 32);
+    if (step < 2 * kOne && step > -2 * kOne) {
+        std::int32_t jumpInteger[8];
+        std::int32_t jumpFraction[8];
+        for (int k = 0; k < 8; ++k) {
+            const std::int64_t jump = k * step;
+            jumpInteger[k] = static_cast<std::int32_t>(jump >> 32);
+            jumpFraction[k] = static_cast<std::int32_t>(static_cast<std::uint32_t>(jump));
+        }
+        const __m256i integerJump = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(jumpInteger));
+        const __m256i fractionJump = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(jumpFraction));
+        const __m256i bias = _mm256_set1_epi32(static_cast<std::int32_t>(0x80000000u));
+        const __m256i biasedFractionJump = _mm256_xor_si256(fractionJump, bias);
+        if (step > 0 && step < kOne) {
+            // Forward below 1.0 (most notes): the eight frames read the values
+            // from P's integer part to 8 beyond it, so two loads of eight
+            // values, widened, and a permutation by each frame's offset give
+            // every frame its s0 and s1.
+            for (; j + 8 <= frames; j += 8) {
+                const auto first = static_cast<std::int32_t>(p >> 32);
+                const __m256i fraction =
+                    _mm256_add_epi32(_mm256_set1_epi32(static_cast<std::int32_t>(static_cast<std::uint32_t>(p))),
+                                     fractionJump);
+                const __m256i carry = _mm256_cmpgt_epi32(biasedFractionJump, _mm256_xor_si256(fraction, bias));
+                const __m256i offset = _mm256_sub_epi32(integerJump, carry);  // 0..7
+                const __m256i here =
+                    _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + first)));
+                const __m256i next =
+                    _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + first + 1)));
+                const __m256 s0 = _mm256_cvtepi32_ps(_mm256_permutevar8x32_epi32(here, offset));
+                const __m256 s1 = _mm256_cvtepi32_ps(_mm256_permutevar8x32_epi32(next, offset));
+                const __m256 t = _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_srli_epi32(fraction, 1)), scale);
+                const __m256 values = _mm256_add_ps(s0, _mm256_mul_ps(t, _mm256_sub_ps(s1, s0)));
+                AddEightFrames(out + 2 * j, values, frameGains ? _mm256_loadu_ps(frameGains + 2 * j) : gains,
+                               frameGains ? _mm256_loadu_ps(frameGains + 2 * j + 8) : gains);
+                p += 8 * step;
+            }
+            position = p;
+            return j;
+        }
+        // The lowest frame of each half: its first forward, its last backward.
+        const int low = step < 0 ? 3 : 0;
+        const __m256i lowLanes = _mm256_setr_epi32(low, low, low, low, low + 4, low + 4, low + 4, low + 4);
+        const std::int64_t lowJump0 = low * step;
+        const std::int64_t lowJump1 = (low + 4) * step;
+        const __m256i byteOfLane = _mm256_setr_epi8(0, 0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12,
+                                                    0, 0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12);
+        const __m256i pairBytes = _mm256_set1_epi32(0x03020100);  // the four bytes of the pair at offset 0
+        for (; j + 8 <= frames; j += 8) {
+            const auto low0 = static_cast<std::int32_t>((p + lowJump0) >> 32);
+            const auto low1 = static_cast<std::int32_t>((p + lowJump1) >> 32);
+            // fraction = P's fraction + the jump's, as unsigned 32-bit; with
+            // the bias the signed comparison tells the carry of that sum.
+            const __m256i fraction =
+                _mm256_add_epi32(_mm256_set1_epi32(static_cast<std::int32_t>(static_cast<std::uint32_t>(p))),
+                                 fractionJump);
+            const __m256i carry = _mm256_cmpgt_epi32(biasedFractionJump, _mm256_xor_si256(fraction, bias));
+            const __m256i index = _mm256_sub_epi32(integerJump, carry);  // less P's integer part
+            const __m256i offset = _mm256_sub_epi32(index, _mm256_permutevar8x32_epi32(index, lowLanes));
             const __m256i window = _mm256_inserti128_si256(
                 _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + low0))),
                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + low1)), 1);
-            const __m256i offset = _mm256_sub_epi32(index, _mm256_setr_epi32(low0, low0, low0, low0, low1, low1,
-                                                                              low1, low1));
-            pair = _mm256_shuffle_epi8(window, _mm256_add_epi32(_mm256_mullo_epi32(offset, twoBytesPerValue),
-                                                                 pairBytes));
-        } else {
-            std::int64_t p[8];
-            p[0] = position;
-            for (int k = 1; k < 8; ++k) p[k] = p[k - 1] + step;
-            pair = _mm256_setr_epi32(LoadPair(data, p[0]), LoadPair(data, p[1]), LoadPair(data, p[2]),
-                                     LoadPair(data, p[3]), LoadPair(data, p[4]), LoadPair(data, p[5]),
-                                     LoadPair(data, p[6]), LoadPair(data, p[7]));
+            const __m256i pair = _mm256_shuffle_epi8(
+                window, _mm256_add_epi32(_mm256_shuffle_epi8(_mm256_add_epi32(offset, offset), byteOfLane), pairBytes));
+            const __m256 s0 = _mm256_cvtepi32_ps(_mm256_srai_epi32(_mm256_slli_epi32(pair, 16), 16));
+            const __m256 s1 = _mm256_cvtepi32_ps(_mm256_srai_epi32(pair, 16));
+            const __m256 t = _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_srli_epi32(fraction, 1)), scale);
+            const __m256 values = _mm256_add_ps(s0, _mm256_mul_ps(t, _mm256_sub_ps(s1, s0)));
+            AddEightFrames(out + 2 * j, values, frameGains ? _mm256_loadu_ps(frameGains + 2 * j) : gains,
+                           frameGains ? _mm256_loadu_ps(frameGains + 2 * j + 8) : gains);
+            p += 8 * step;
         }
-        position += 8 * step;
-        const __m256 s0 = _mm256_cvtepi32_ps(_mm256_srai_epi32(_mm256_slli_epi32(pair, 16), 16));
-        const __m256 s1 = _mm256_cvtepi32_ps(_mm256_srai_epi32(pair, 16));
-        const __m256 t = _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_srli_epi32(fraction, 1)), scale);
-        const __m256 s = _mm256_add_ps(s0, _mm256_mul_ps(t, _mm256_sub_ps(s1, s0)));
-        const __m256 l = _mm256_mul_ps(s, left);
-        const __m256 r = _mm256_mul_ps(s, right);
-        const __m256 low = _mm256_unpacklo_ps(l, r);   // frames 0, 1 | 4, 5
-        const __m256 high = _mm256_unpackhi_ps(l, r);  // frames 2, 3 | 6, 7
-        float* o = out + 2 * j;
-        _mm256_storeu_ps(o, _mm256_add_ps(_mm256_loadu_ps(o), _mm256_permute2f128_ps(low, high, 0x20)));
-        _mm256_storeu_ps(o + 8, _mm256_add_ps(_mm256_loadu_ps(o + 8), _mm256_permute2f128_ps(low, high, 0x31)));
-        first = _mm256_add_epi64(first, eightSteps);
-        second = _mm256_add_epi64(second, eightSteps);
+    } else {
+        for (; j + 8 <= frames; j += 8) {
+            std::int64_t q[8];
+            q[0] = p;
+            for (int k = 1; k < 8; ++k) q[k] = q[k - 1] + step;
+            const __m256i pair = _mm256_setr_epi32(LoadPair(data, q[0]), LoadPair(data, q[1]), LoadPair(data, q[2]),
+                                                   LoadPair(data, q[3]), LoadPair(data, q[4]), LoadPair(data, q[5]),
+                                                   LoadPair(data, q[6]), LoadPair(data, q[7]));
+            const __m256i halfFraction =
+                _mm256_setr_epi32(HalfFraction(q[0]), HalfFraction(q[1]), HalfFraction(q[2]), HalfFraction(q[3]),
+                                  HalfFraction(q[4]), HalfFraction(q[5]), HalfFraction(q[6]), HalfFraction(q[7]));
+            const __m256 s0 = _mm256_cvtepi32_ps(_mm256_srai_epi32(_mm256_slli_epi32(pair, 16), 16));
+            const __m256 s1 = _mm256_cvtepi32_ps(_mm256_srai_epi32(pair, 16));
+            const __m256 t = _mm256_mul_ps(_mm256_cvtepi32_ps(halfFraction), scale);
+            const __m256 values = _mm256_add_ps(s0, _mm256_mul_ps(t, _mm256_sub_ps(s1, s0)));
+            AddEightFrames(out + 2 * j, values, frameGains ? _mm256_loadu_ps(frameGains + 2 * j) : gains,
+                           frameGains ? _mm256_loadu_ps(frameGains + 2 * j + 8) : gains);
+            p = q[7] + step;
+        }
     }
+    position = p;
     return j;
 }
 #endif
@@ -165,7 +230,7 @@ std::int64_t MixConstant(const std::int16_t* data, std::int64_t position, std::i
                          std::int32_t frames, float leftGain, float rightGain) {
     std::int32_t j = 0;
 #if defined(QUANDRIX_CPU_AVX2)
-    if (mixPath == MixPath::Avx2) j = MixConstantAvx2(data, position, step, out, frames, leftGain, rightGain);
+    if (mixPath == MixPath::Avx2) j = MixAvx2(data, position, step, out, frames, leftGain, rightGain, nullptr);
 #endif
 #if defined(__SSE2__)
     if (mixPath != MixPath::Portable) {
@@ -193,16 +258,24 @@ std::int64_t MixRamp(const std::int16_t* data, std::int64_t position, std::int64
         // cannot be split), then the frames four at a time: [s s] x [left
         // right] is the scalar path's two products.
         constexpr std::int32_t kChunk = 64;
-        alignas(16) float gains[2 * kChunk];
+        alignas(32) float gains[2 * kChunk];
+        // Left and right side by side: one addition per frame, each lane
+        // the scalar path's single-precision sum.
+        __m128 both = _mm_setr_ps(left, right, 0.0f, 0.0f);
+        const __m128 slopes = _mm_setr_ps(leftSlope, rightSlope, 0.0f, 0.0f);
         while (j + 4 <= frames) {
             const std::int32_t n = std::min(kChunk, (frames - j) & ~3);
             for (std::int32_t k = 0; k < n; ++k) {
-                gains[2 * k] = left;
-                gains[2 * k + 1] = right;
-                left += leftSlope;
-                right += rightSlope;
+                _mm_storel_pi(reinterpret_cast<__m64*>(gains + 2 * k), both);
+                both = _mm_add_ps(both, slopes);
             }
-            for (std::int32_t k = 0; k < n; k += 4) {
+            left = _mm_cvtss_f32(both);
+            right = _mm_cvtss_f32(_mm_shuffle_ps(both, both, _MM_SHUFFLE(1, 1, 1, 1)));
+            std::int32_t k = 0;
+#if defined(QUANDRIX_CPU_AVX2)
+            if (mixPath == MixPath::Avx2) k = MixAvx2(data, position, step, out + 2 * j, n, 0.0f, 0.0f, gains);
+#endif
+            for (; k < n; k += 4) {
                 const __m128 s = InterpolateFour(data, position, step);
                 float* o = out + 2 * (j + k);
                 const __m128 first = _mm_mul_ps(_mm_unpacklo_ps(s, s), _mm_load_ps(gains + 2 * k));
@@ -357,6 +430,50 @@ bool LoopAtBoundary(Voice& voice, std::int64_t& position, std::int64_t loopStart
     return false;
 }
 
+// Whether the voice can go on in the unrolled copy of its loop: a forward
+// loop that has one, the position inside the loop.
+bool InUnrolledLoop(const Voice& voice, const Sample& sample, std::int64_t position) {
+    return !sample.unrolledLoop.empty() && sample.loopType == kLoopForward && voice.direction == kForward &&
+           position >= std::int64_t{sample.loopStart} * kOne &&
+           position < (std::int64_t{sample.loopStart} + sample.loopLength) * kOne;
+}
+
+// `frames` frames at constant gains (or silent) of a voice inside a short
+// forward loop, read from the loop's unrolled copy: where the segments would
+// stop at every pass to wrap the position, this reads on into the next copy
+// of the loop, the same values at the same fractions, so the floats are the
+// same; only when the copy runs out, and at the end, is the position brought
+// back by whole loop lengths, which is what the wraps did. Returns the
+// position, inside the loop.
+std::int64_t MixUnrolledLoop(const Voice& voice, const Sample& sample, std::int64_t position, std::int64_t step,
+                             float* out, std::int32_t frames) {
+    const std::int16_t* data = sample.unrolledLoop.data();
+    const std::int64_t loopStart = std::int64_t{sample.loopStart} * kOne;
+    const std::int64_t loopLength = std::int64_t{sample.loopLength} * kOne;
+    const std::int64_t copyEnd =
+        static_cast<std::int64_t>(sample.unrolledLoop.size() - kSampleGuardValues) * kOne;  // whole passes
+    const bool silent = voice.leftTarget == 0 && voice.rightTarget == 0;
+    const float leftGain = static_cast<float>(voice.leftTarget) / kGainScale;
+    const float rightGain = static_cast<float>(voice.rightTarget) / kGainScale;
+    std::int64_t offset = position - loopStart;  // 32.32 index into the copy
+    while (frames > 0) {
+        // The frames whose positions still lie inside the copy (its guard
+        // values serve the last of them, as the loop's guard value does).
+        const std::int64_t room = copyEnd - offset;
+        const std::int32_t n =
+            room > step * frames ? frames : static_cast<std::int32_t>((room + step - 1) / step);
+        if (silent) {
+            offset += n * step;
+        } else {
+            offset = MixConstant(data, offset, step, out, n, leftGain, rightGain);
+        }
+        out += 2 * static_cast<std::ptrdiff_t>(n);
+        frames -= n;
+        if (offset >= copyEnd) offset %= loopLength;
+    }
+    return loopStart + offset % loopLength;
+}
+
 // One voice: segments up to the loop boundary or the end of the ramp,
 // whichever comes first, until `frames` frames are mixed or the sample ends.
 void MixVoice(Voice& voice, float* out, std::int32_t frames, std::int32_t rampLength) {
@@ -369,11 +486,16 @@ void MixVoice(Voice& voice, float* out, std::int32_t frames, std::int32_t rampLe
     std::int32_t remaining = frames;
 
     for (;;) {
+        RestartRampOnNewTargets(voice, rampLength);
+        if (voice.rampFramesLeft == 0 && InUnrolledLoop(voice, sample, position)) {
+            // The gains stay as they are for the rest of the request.
+            position = MixUnrolledLoop(voice, sample, position, step, out, remaining);
+            break;
+        }
         bool reachesBoundary = false;
         const std::int32_t boundarySegment =
             SegmentToBoundary(voice, position, step, loopStart, loopEnd, remaining, reachesBoundary);
         std::int32_t segment = boundarySegment;
-        RestartRampOnNewTargets(voice, rampLength);
 
         const std::int64_t signedStep = voice.direction == kBackward ? -step : step;
         if (voice.rampFramesLeft != 0) {
@@ -424,10 +546,37 @@ void MixVoices(float* destination, std::int32_t frames) {
     }
 }
 
+#if defined(QUANDRIX_CPU_AVX2)
+namespace {
+
+// Sixteen values at a time, as the SSE2 loop below does eight; the pack works
+// within each half of the vector, so a final move puts the halves in order.
+// Returns the values done.
+__attribute__((target("avx2"))) std::int32_t ConvertAvx2(std::int16_t* destination, const float* source,
+                                                         std::int32_t values) {
+    const __m256 low = _mm256_set1_ps(-32768.0f);
+    const __m256 high = _mm256_set1_ps(32767.0f);
+    std::int32_t i = 0;
+    for (; i + 16 <= values; i += 16) {
+        const __m256 a = _mm256_min_ps(_mm256_max_ps(_mm256_loadu_ps(source + i), low), high);
+        const __m256 b = _mm256_min_ps(_mm256_max_ps(_mm256_loadu_ps(source + i + 8), low), high);
+        const __m256i packed = _mm256_packs_epi32(_mm256_cvtps_epi32(a), _mm256_cvtps_epi32(b));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(destination + i),
+                            _mm256_permute4x64_epi64(packed, _MM_SHUFFLE(3, 1, 2, 0)));
+    }
+    return i;
+}
+
+}  // namespace
+#endif
+
 void ConvertBlock(std::int16_t* destination, const float* source, std::int32_t frames) {
     if (frames < 1 || !destination || !source) return;
     const std::int32_t values = frames * 2;
     std::int32_t i = 0;
+#if defined(QUANDRIX_CPU_AVX2)
+    if (mixPath == MixPath::Avx2) i = ConvertAvx2(destination, source, values);
+#endif
 #if defined(__SSE2__)
     // The conversion rounds to nearest, ties to even (the default rounding
     // mode), after clamping in float; the pack cannot saturate any further.

@@ -25,6 +25,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 
 #include "music/module.h"
@@ -68,6 +69,12 @@ struct Voice {
 // The 64 voices. Channel c of the song drives slot c or its partner c + 32.
 extern std::array<Voice, kVoiceCount> voiceTable;
 
+// The rings come from std::calloc: zeroed as they must be, but by the system
+// as their pages are first touched, not by a pass over a megabyte at start.
+struct RingDeleter {
+    void operator()(void* ring) const { std::free(ring); }
+};
+
 // Block geometry, the ramp, the rings and the attached song: what OpenAudio
 // sets up once the device is open and StartPlayback allocates and attaches
 // (music/playback.h does both).
@@ -82,8 +89,9 @@ struct MixerState {
     std::int32_t writeIndex = 0;           // the block RenderBlock fills next, 0..blockCount - 1
     Module* song = nullptr;                // the song RenderBlock plays; nullptr when detached
     float* mixRing = nullptr;              // MixRing: ringFrames x 2 floats, 16-byte aligned; inside mixRingStorage
-    std::unique_ptr<unsigned char[]> mixRingStorage;   // ringFrames x 8 + 256 bytes
-    std::unique_ptr<std::int16_t[]> outputRing;        // OutputRing: ringFrames x 2 values, what the device plays
+    std::unique_ptr<unsigned char[], RingDeleter> mixRingStorage;   // ringFrames x 8 + 256 bytes
+    std::unique_ptr<std::int16_t[], RingDeleter> outputRing;        // OutputRing: ringFrames x 2 values, what the
+                                                                    // device plays
 };
 
 extern MixerState mixer;

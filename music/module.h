@@ -31,6 +31,7 @@ inline constexpr int kNoteCount = 96;                  // notes 1..96, C-0 to B-
 inline constexpr int kEnvelopePoints = 12;             // points per envelope
 inline constexpr int kOrderTableSize = 256;            // song positions
 inline constexpr int kSampleGuardValues = 8;           // zeroed values after a sample's end
+inline constexpr std::uint32_t kUnrolledLoopValues = 2048;  // a forward loop shorter than this gets an unrolled copy
 
 // Envelope type bits.
 inline constexpr std::uint8_t kEnvelopeOn = 1;
@@ -73,7 +74,18 @@ struct Sample {
     std::uint8_t bits = 0;           // 16 once loaded (8-bit data is scaled up)
     std::uint8_t loopType = 0;       // kLoopNone, kLoopForward or kLoopPingPong once loaded
     std::int8_t relativeNote = 0;    // semitones added to the cell's note
+    std::vector<std::int16_t> unrolledLoop;  // forward loops shorter than kUnrolledLoopValues: the loop's
+                                     // values repeated to at least that many, then 8 more of the same
+                                     // run; empty otherwise (UnrollShortLoop)
 };
+
+// Fills sample.unrolledLoop from data, loop start and loop length (empty
+// unless the sample has a forward loop shorter than kUnrolledLoopValues). The
+// mixer then plays a voice at constant gains through many passes of a short
+// loop in one stretch instead of one stretch per pass: the copy holds, at
+// every place, the value the wrapped position would read (the loop's guard
+// value included), so the floats are the same. The loader calls it.
+void UnrollShortLoop(Sample& sample);
 
 // Shared silent records: a note on an unknown instrument or an empty sample
 // slot plays these. Zeroed, never freed, never owned by a Module.

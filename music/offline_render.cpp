@@ -10,10 +10,14 @@ namespace music {
 
 namespace {
 
+// The prefill is not rendered ahead: the ring's blocks are rendered when the
+// reader reaches them, first block 0 to the last, then each again, which is
+// the order StartPlayback and the output thread render them in. So a short
+// render costs no more than the frames it hands out.
 struct OfflineRender {
     bool running = false;
     std::uint64_t played = 0;    // frames handed out since the start
-    std::uint64_t rendered = 0;  // frames the rings hold from the start on; played..rendered are in the ring
+    std::uint64_t rendered = 0;  // frames rendered from the start on; played..rendered are in the ring
 };
 
 OfflineRender render;
@@ -23,9 +27,8 @@ OfflineRender render;
 bool StartOfflineRender(Module& song) {
     render = OfflineRender{};
     SetUpVoiceTable(kOutputRate);
-    if (!StartOfflinePlayback(song)) return false;
+    if (!PrepareOfflinePlayback(song)) return false;
     render.running = true;
-    render.rendered = static_cast<std::uint64_t>(mixer.ringFrames);
     return true;
 }
 
@@ -34,9 +37,9 @@ void ReadPlayedFrames(std::int16_t* destination, std::uint64_t frames) {
     const auto ringFrames = static_cast<std::uint64_t>(mixer.ringFrames);
     const auto blockFrames = static_cast<std::uint64_t>(mixer.blockFrames);
     while (frames > 0) {
-        // The device has played everything rendered: the block it has just
-        // left is rendered again, as the output thread does. It is the block
-        // at writeIndex, since blocks are rendered in ring order.
+        // Everything rendered has been handed out: the next block in ring
+        // order, which is the block at writeIndex (at first the prefill's,
+        // then the one the device has just left, as the output thread does).
         if (render.played == render.rendered) {
             RenderBlock();
             render.rendered += blockFrames;
@@ -50,6 +53,26 @@ void ReadPlayedFrames(std::int16_t* destination, std::uint64_t frames) {
         render.played += n;
         frames -= n;
     }
+}
+
+const std::int16_t* ReadPlayedFramesInPlace(std::uint64_t& frames) {
+    if (!render.running || frames == 0) {
+        frames = 0;
+        return nullptr;
+    }
+    const auto ringFrames = static_cast<std::uint64_t>(mixer.ringFrames);
+    const auto blockFrames = static_cast<std::uint64_t>(mixer.blockFrames);
+    const std::uint64_t at = render.played % ringFrames;
+    // Up to the ring's end at most: the blocks rendered ahead then lie
+    // between the frames being read and the end, where the frames they
+    // replace have been read one lap ago.
+    frames = std::min(frames, ringFrames - at);
+    while (render.rendered - render.played < frames) {
+        RenderBlock();
+        render.rendered += blockFrames;
+    }
+    render.played += frames;
+    return mixer.outputRing.get() + at * 2;
 }
 
 std::uint64_t PlayedFrameCount() { return render.played; }

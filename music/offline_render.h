@@ -15,14 +15,24 @@
 namespace music {
 
 // Sets up the voice table for kOutputRate and starts offline playback of
-// `song` (StartOfflinePlayback); the next frame read is the first frame the
-// device plays. False when the rings cannot be allocated.
+// `song` (PrepareOfflinePlayback: the prefill's blocks are rendered as they
+// are read); the next frame read is the first frame the device plays. False
+// when the rings cannot be allocated.
 bool StartOfflineRender(Module& song);
 
 // The next `frames` frames, as interleaved 16-bit left and right values,
 // into destination (frames x 2 values); nullptr skips them. Renders blocks
 // as they are needed; nothing without a StartOfflineRender.
 void ReadPlayedFrames(std::int16_t* destination, std::uint64_t frames);
+
+// The next frames the device plays, at most `frames` of them, handed out
+// where they lie in OutputRing instead of copied: returns their start and sets
+// `frames` to how many there are (fewer than asked where the ring wraps; at
+// least 1 when any were asked for). Renders the blocks as needed, ahead of
+// what has been read but never over frames not yet read. They count as read,
+// and stay valid until the next call here or to ReadPlayedFrames. nullptr
+// and 0 frames without a StartOfflineRender.
+const std::int16_t* ReadPlayedFramesInPlace(std::uint64_t& frames);
 
 // Frames handed out (or skipped) since StartOfflineRender.
 std::uint64_t PlayedFrameCount();

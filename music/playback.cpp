@@ -1,8 +1,8 @@
 #include "music/playback.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
-#include <new>
 
 #include "music/channel.h"
 #include "music/replay.h"
@@ -76,7 +76,7 @@ bool AllocateOutputRing() {
     mixer.outputRing.reset();
     if (mixer.ringFrames < 1) return false;
     const std::size_t values = static_cast<std::size_t>(mixer.ringFrames) * 2;
-    mixer.outputRing.reset(new (std::nothrow) std::int16_t[values]());
+    mixer.outputRing.reset(static_cast<std::int16_t*>(std::calloc(values, sizeof(std::int16_t))));
     return mixer.outputRing != nullptr;
 }
 
@@ -86,7 +86,7 @@ bool AllocateMixRing() {
     ReleaseMixRing();
     if (mixer.ringFrames < 1) return false;
     const std::size_t bytes = static_cast<std::size_t>(mixer.ringFrames) * 2 * sizeof(float);
-    mixer.mixRingStorage.reset(new (std::nothrow) unsigned char[bytes + kMixRingSpareBytes]());
+    mixer.mixRingStorage.reset(static_cast<unsigned char*>(std::calloc(bytes + kMixRingSpareBytes, 1)));
     if (!mixer.mixRingStorage) return false;
     void* start = mixer.mixRingStorage.get();
     std::size_t space = bytes + kMixRingSpareBytes;
@@ -108,7 +108,7 @@ void PrefillRing() {
     } while (mixer.writeIndex != 0);
 }
 
-bool StartOfflinePlayback(Module& song) {
+bool PrepareOfflinePlayback(Module& song) {
     StopOfflinePlayback();
     ResetPlayback(song);
     AttachSong(&song);
@@ -116,6 +116,11 @@ bool StartOfflinePlayback(Module& song) {
         StopOfflinePlayback();
         return false;
     }
+    return true;
+}
+
+bool StartOfflinePlayback(Module& song) {
+    if (!PrepareOfflinePlayback(song)) return false;
     PrefillRing();
     return true;
 }

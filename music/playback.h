@@ -76,6 +76,11 @@ void PrefillRing();
 // False when a ring cannot be allocated (nothing is attached then).
 bool StartOfflinePlayback(Module& song);
 
+// StartOfflinePlayback without the prefill: the next RenderBlock renders the
+// song's first block into block 0. For a reader that renders the blocks as it
+// needs them, in the same order, and so gets the same frames.
+bool PrepareOfflinePlayback(Module& song);
+
 // StopPlayback without the device, with the ring release that follows the
 // device's close: releases MixRing, detaches the song, releases OutputRing.
 void StopOfflinePlayback();

@@ -41,8 +41,11 @@ public:
 
     // Copies count bytes; those beyond the end are zero.
     void Bytes(std::uint8_t* destination, std::int32_t count) {
-        std::memset(destination, 0, static_cast<std::size_t>(count));
-        if (StreamRead(destination, count, stream_) < count) ranShort_ = true;
+        const std::int32_t got = std::max(StreamRead(destination, count, stream_), std::int32_t{0});
+        if (got < count) {
+            std::memset(destination + got, 0, static_cast<std::size_t>(count - got));
+            ranShort_ = true;
+        }
     }
 
     std::uint8_t U8() {
@@ -301,12 +304,18 @@ void ReadSampleData(Sample& sample, std::uint8_t storedBits, BoundedReader& read
         const std::uint32_t values = std::min<std::uint32_t>(sample.length - done,
                                                              static_cast<std::uint32_t>(chunk.size()) / bytesPerValue);
         reader.Bytes(chunk.data(), static_cast<std::int32_t>(values * bytesPerValue));
-        for (std::uint32_t k = 0; k < values; ++k) {
-            const std::uint16_t delta = storedBits == 16
-                ? static_cast<std::uint16_t>(chunk[2 * k] | (chunk[2 * k + 1] << 8))
-                : static_cast<std::uint16_t>(chunk[k] << 8);
-            sum = static_cast<std::uint16_t>(sum + delta);
-            sample.data[done + k] = static_cast<std::int16_t>(sum);
+        // One loop per width, so that the running sum is all a value costs.
+        std::int16_t* out = sample.data.data() + done;
+        if (storedBits == 16) {
+            for (std::uint32_t k = 0; k < values; ++k) {
+                sum = static_cast<std::uint16_t>(sum + (chunk[2 * k] | (chunk[2 * k + 1] << 8)));
+                out[k] = static_cast<std::int16_t>(sum);
+            }
+        } else {
+            for (std::uint32_t k = 0; k < values; ++k) {
+                sum = static_cast<std::uint16_t>(sum + (chunk[k] << 8));
+                out[k] = static_cast<std::int16_t>(sum);
+            }
         }
         done += values;
     }
@@ -314,6 +323,7 @@ void ReadSampleData(Sample& sample, std::uint8_t storedBits, BoundedReader& read
     const std::uint32_t loopEnd = sample.loopStart + sample.loopLength;
     if (sample.loopType == kLoopForward) sample.data[loopEnd] = sample.data[sample.loopStart];
     if (sample.loopType == kLoopPingPong) sample.data[loopEnd] = sample.data[loopEnd - 1];
+    UnrollShortLoop(sample);
 }
 
 bool ReadInstrument(Instrument& instrument, std::int32_t index, BoundedReader& reader, LoadReport* report) {

@@ -60,12 +60,15 @@ void StartPlaybackPrefill(benchmark::State& state, const std::string& path) {
 }
 
 int Register() {
-    for (const char* song : {"/data/music/standin.xm", "/bench/music/bench16.xm"}) {
+    for (const char* song : {"/data/music/standin.xm", "/bench/music/bench16.xm", "/bench/music/bench_samples.xm"}) {
         const std::string path = std::string(QUANDRIX_SOURCE_DIR) + song;
         const std::string name = "StartPlaybackPrefill/" + std::filesystem::path(path).filename().string();
         benchmark::RegisterBenchmark(name.c_str(), StartPlaybackPrefill, path)->Unit(benchmark::kMillisecond);
     }
-    std::vector<std::string> songs = {std::string(QUANDRIX_SOURCE_DIR) + "/bench/music/bench16.xm"};
+    std::vector<std::string> songs;
+    for (const char* song : {"bench16.xm", "bench32.xm", "bench_samples.xm"}) {
+        songs.push_back(std::string(QUANDRIX_SOURCE_DIR) + "/bench/music/" + song);
+    }
     for (const char* dir : {"/usr/share/games/bomberclone/music", "/usr/share/games/vodovod"}) {
         std::error_code error;
         std::vector<std::string> found;

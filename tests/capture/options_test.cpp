@@ -170,4 +170,33 @@ TEST(OfflineRender, ReadsAndSkipsWhatTheDevicePlaysInAnyPortions) {
     EXPECT_NE(std::count(feed.begin() + 400000, feed.end(), std::int16_t{0}), static_cast<long>(feed.size() - 400000));
 }
 
+TEST(OfflineRender, FramesReadInPlaceAreWhatTheDevicePlays) {
+    music::RegisterResourceStreamOps();
+    music::Module* song = music::LoadModule("XM");
+    ASSERT_NE(song, nullptr);
+    const std::size_t total = 300000;
+    const std::vector<std::int16_t> feed = DeviceFeed(*song, total);
+    ASSERT_TRUE(music::StartOfflineRender(*song));
+    // Pieces larger than the ring, straddling blocks and laps, some copied
+    // in between, so that the blocks rendered ahead meet ordinary reads.
+    std::vector<std::int16_t> read;
+    const std::uint64_t asks[] = {1, 883, 100000, 5, 32768, 32768, 90000};
+    for (std::size_t i = 0; read.size() < total * 2; ++i) {
+        std::uint64_t n = std::min<std::uint64_t>(asks[i % std::size(asks)], total - read.size() / 2);
+        if (i % 3 == 2) {
+            std::vector<std::int16_t> copy(n * 2);
+            music::ReadPlayedFrames(copy.data(), n);
+            read.insert(read.end(), copy.begin(), copy.end());
+            continue;
+        }
+        const std::int16_t* frames = music::ReadPlayedFramesInPlace(n);
+        ASSERT_GE(n, 1u);
+        read.insert(read.end(), frames, frames + n * 2);
+    }
+    EXPECT_EQ(music::PlayedFrameCount(), total);
+    music::StopOfflineRender();
+    music::FreeModule(song);
+    EXPECT_EQ(read, feed);
+}
+
 }  // namespace

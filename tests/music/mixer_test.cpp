@@ -1,6 +1,7 @@
 // The mixer: block geometry and rings, segments to the loop boundary,
 // forward and ping-pong loops, interpolation, gain ramps, idle voices, the
 // conversion to 16 bits and the split of ticks across blocks.
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <vector>
@@ -167,6 +168,45 @@ TEST_F(MixerTest, ForwardLoopKeepsTheFraction) {
     v.stepInteger = 123;
     MixVoices(out, 1);  // 263 -> 113
     EXPECT_EQ(VoicePosition(v), 113 * kOne);
+}
+
+TEST_F(MixerTest, AnUnrolledShortLoopMixesAsTheWrappedLoopDoes) {
+    // Loops of 1, 3 and 50 values, entered from before the loop, at steps
+    // from far below to far above the loop's length, silent and sounding, in
+    // requests of odd sizes: the floats and positions with the unrolled copy
+    // are those without it.
+    std::mt19937 random(25);
+    for (const std::uint32_t loopLength : {1u, 3u, 50u}) {
+        std::vector<std::int16_t> values(120);
+        for (auto& x : values) x = static_cast<std::int16_t>(random() % 65536 - 32768);
+        Sample plain = MakeSample(values, kLoopForward, 60, loopLength);
+        Sample unrolled = plain;
+        UnrollShortLoop(unrolled);
+        ASSERT_FALSE(unrolled.unrolledLoop.empty());
+        for (const std::int64_t step : {kOne / 7 + 3, kOne + 12345, 2 * kOne + 1, 3 * kOne - 5, 150 * kOne + 77}) {
+            for (const std::int32_t target : {0, 90}) {
+                std::vector<float> outputs[2];
+                std::int64_t positions[2];
+                for (const int k : {0, 1}) {
+                    Voice& v = Play(k == 0 ? plain : unrolled, target, target / 3, step);
+                    SetVoicePosition(v, 55 * kOne + 0x9E3779B9LL);
+                    outputs[k].assign(2 * 6000, 0.0f);
+                    for (int n = 0; n < 6000; n += 883) MixVoices(outputs[k].data() + 2 * n, std::min(883, 6000 - n));
+                    positions[k] = VoicePosition(v);
+                }
+                EXPECT_EQ(outputs[1], outputs[0]) << loopLength << " " << step << " " << target;
+                EXPECT_EQ(positions[1], positions[0]) << loopLength << " " << step << " " << target;
+            }
+        }
+    }
+    // Only short forward loops get a copy.
+    Sample pingPong = MakeSample(Count(100), kLoopPingPong, 10, 50);
+    Sample longLoop = MakeSample(std::vector<std::int16_t>(kUnrolledLoopValues + 10), kLoopForward, 10,
+                                 kUnrolledLoopValues);
+    UnrollShortLoop(pingPong);
+    UnrollShortLoop(longLoop);
+    EXPECT_TRUE(pingPong.unrolledLoop.empty());
+    EXPECT_TRUE(longLoop.unrolledLoop.empty());
 }
 
 TEST_F(MixerTest, PingPongMirrorsJustInsideTheLoopEnd) {
@@ -348,18 +388,24 @@ TEST_F(MixerTest, ConversionRoundsHalfToEvenAndClamps) {
         {-3.5f, -4},       {0.4999f, 0},        {-0.5f, 0},   {32767.4f, 32767}, {32767.5f, 32767},
         {-32768.5f, -32768}, {1e30f, 32767},    {-1e30f, -32768}, {1.5f, 2},    {-0.0f, 0},
     };
-    // Every case at every place in a block of 9 frames, so that both the
-    // eight-value vector path and the scalar tail see each one.
-    for (std::size_t place = 0; place < 18; ++place) {
-        for (const auto& [value, expected] : cases) {
-            std::vector<float> source(18, 7.0f);
-            source[place] = value;
-            std::vector<std::int16_t> out(18, 0);
-            ConvertBlock(out.data(), source.data(), 9);
-            ASSERT_EQ(out[place], expected) << value << " at " << place;
-            ASSERT_EQ(out[(place + 1) % 18], 7);
+    // Every case at every place in a block of 9 frames, so that the vector
+    // loops (sixteen values with AVX2, eight with SSE2) and the scalar tail
+    // see each one, on every path the processor has.
+    const MixPath chosen = SelectedMixPath();
+    for (const MixPath path : {MixPath::Portable, MixPath::Sse2, MixPath::Avx2}) {
+        if (!SelectMixPath(path)) continue;
+        for (std::size_t place = 0; place < 18; ++place) {
+            for (const auto& [value, expected] : cases) {
+                std::vector<float> source(18, 7.0f);
+                source[place] = value;
+                std::vector<std::int16_t> out(18, 0);
+                ConvertBlock(out.data(), source.data(), 9);
+                ASSERT_EQ(out[place], expected) << value << " at " << place;
+                ASSERT_EQ(out[(place + 1) % 18], 7);
+            }
         }
     }
+    SelectMixPath(chosen);
 }
 
 TEST_F(MixerTest, ConversionIgnoresMissingBuffersAndEmptyBlocks) {

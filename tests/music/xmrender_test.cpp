@@ -214,6 +214,7 @@ std::vector<std::int16_t> RenderFile(const std::string& path) {
 
 TEST(MixPaths, EveryVectorPathGivesThePortableBlocksToTheBit) {
     std::vector<std::string> songs = {std::string(QUANDRIX_SOURCE_DIR) + "/bench/music/bench16.xm",
+                                      std::string(QUANDRIX_SOURCE_DIR) + "/bench/music/bench32.xm",
                                       std::string(QUANDRIX_SOURCE_DIR) + "/data/music/standin.xm"};
     for (const fs::path& path : RealSongs()) songs.push_back(path.string());
     music::SetUpVoiceTable(music::kOutputRate);
@@ -227,6 +228,28 @@ TEST(MixPaths, EveryVectorPathGivesThePortableBlocksToTheBit) {
         }
     }
     music::SelectMixPath(chosen);
+}
+
+TEST(MixPaths, SongsPlayTheSameWithoutTheirUnrolledLoops) {
+    music::SetUpVoiceTable(music::kOutputRate);
+    std::vector<std::string> songs = {std::string(QUANDRIX_SOURCE_DIR) + "/bench/music/bench32.xm"};
+    for (const fs::path& path : RealSongs()) songs.push_back(path.string());
+    for (const std::string& path : songs) {
+        music::Module* song = xmrender::LoadSongFile(path, stderr);
+        ASSERT_NE(song, nullptr) << path;
+        std::vector<std::int16_t> renders[2];
+        for (std::vector<std::int16_t>& render : renders) {
+            ASSERT_TRUE(music::StartOfflinePlayback(*song));
+            render.assign(music::mixer.outputRing.get(), music::mixer.outputRing.get() + 88400 * 2);
+            music::StopOfflinePlayback();
+            // The second time round without the copies.
+            for (music::Instrument& instrument : song->instruments) {
+                for (int s = 0; s < instrument.sampleCount; ++s) instrument.ownedSamples[s].unrolledLoop.clear();
+            }
+        }
+        EXPECT_EQ(renders[1], renders[0]) << path;
+        music::FreeModule(song);
+    }
 }
 
 TEST(MixPaths, NarrowAndWideStepsBothWaysAgreeWithThePortablePath) {

@@ -22,7 +22,8 @@ public:
     // Creates the file with a header for `frames` frames of 16-bit stereo at
     // `rate`. False (errno set) when it cannot be created or written.
     bool Open(const std::string& path, std::uint32_t rate, std::uint32_t frames);
-    // Appends frames x 2 values, left then right.
+    // Appends frames x 2 values, left then right, in one write: hand over
+    // large pieces (the file is not buffered).
     bool Write(const std::int16_t* values, std::size_t frames);
     // Flushes and closes; false when any write failed.
     bool Close();

@@ -7,7 +7,6 @@
 #include <cstring>
 #include <limits>
 #include <memory>
-#include <vector>
 
 #include "music/mixer.h"
 #include "music/offline_render.h"
@@ -129,14 +128,14 @@ int RenderToWav(const Options& options, std::FILE* err) {
         std::fprintf(err, "%s: out of memory for the rings\n", options.input.c_str());
         result = kExitWriteFailed;
     } else {
-        // What the device plays, in large writes.
-        constexpr std::uint64_t chunkFrames = 65536;
-        std::vector<std::int16_t> chunk(chunkFrames * 2);
+        // What the device plays, written straight from the ring in pieces
+        // of up to 128 KiB (the ring's end cuts some shorter).
+        constexpr std::uint64_t pieceFrames = 32768;
         bool ok = true;
         for (std::uint64_t written = 0; ok && written < frames;) {
-            const std::uint64_t n = std::min(chunkFrames, frames - written);
-            music::ReadPlayedFrames(chunk.data(), n);
-            ok = wav.Write(chunk.data(), n);
+            std::uint64_t n = std::min(pieceFrames, frames - written);
+            const std::int16_t* played = music::ReadPlayedFramesInPlace(n);
+            ok = wav.Write(played, n);
             written += n;
         }
         if (!wav.Close() || !ok) {
