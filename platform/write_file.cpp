@@ -56,6 +56,14 @@ bool WriteFileAtomically(const fs::path& path, std::span<const std::uint8_t> byt
         error = "cannot write " + path.string() + ": " + Reason(code) + (keep ? "; " + path.string() + " is unchanged" : "");
         return false;
     };
+    if (IsDeviceOrPipe(path)) {
+        const int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+        if (fd < 0) return fail(errno);
+        const bool ok = WriteAll(fd, bytes);
+        const int code = errno;
+        close(fd);
+        return ok ? true : fail(code);
+    }
     fs::path target = path;
     mode_t permissions = 0666;
     if (keep) {
@@ -97,6 +105,10 @@ bool WriteFileAtomically(const fs::path& path, std::span<const std::uint8_t> byt
 }
 
 fs::path CreateTemporaryBeside(const fs::path& path, std::string& error) {
+    if (IsDeviceOrPipe(path)) {
+        error = "cannot write " + path.string() + ": not a regular file";
+        return {};
+    }
     fs::path temporary;
     const int fd = CreateBeside(path, 0666, temporary);
     if (fd < 0) {

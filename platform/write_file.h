@@ -25,17 +25,29 @@ enum class WriteMode {
     KeepExisting,
 };
 
-// Writes `bytes` to `path` as `mode` says. False with the reason in `error`
+// Writes `bytes` to `path` as `mode` says; into a device or pipe straight. False with the reason in `error`
 // ("cannot write PATH: ...", plus "PATH is unchanged" when it existed); the
 // temporary file is gone then and `path` is as it was.
 bool WriteFileAtomically(const std::filesystem::path& path, std::span<const std::uint8_t> bytes, std::string& error,
                          WriteMode mode = WriteMode::Create);
 
-// For a file another program writes (ffmpeg): creates a new empty temporary
-// file beside `path` and returns its name, or an empty path with "cannot
-// write PATH: ..." in `error`. The caller renames it with RenameOver or
+// For a file written piece by piece, here or by another program (ffmpeg):
+// creates a new empty temporary file beside `path` and returns its name, or
+// an empty path with "cannot write PATH: ..." in `error` (also when `path` is
+// a device or pipe, which has no "beside"). The caller renames it with RenameOver or
 // removes it.
 std::filesystem::path CreateTemporaryBeside(const std::filesystem::path& path, std::string& error);
+
+// True for an existing path that is neither a regular file nor a folder: a
+// device or a pipe such as /dev/null, /dev/stdout or a FIFO. Such a path is
+// written into as it stands; a rename over it would replace the device's
+// name itself (as root, /dev/null would become a file).
+inline bool IsDeviceOrPipe(const std::filesystem::path& path) {
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (error || !std::filesystem::exists(status)) return false;
+    return !std::filesystem::is_regular_file(status) && !std::filesystem::is_directory(status);
+}
 
 // Renames `temporary` over `path` in one step, replacing a file there. False
 // with "cannot write PATH: ..." in `error`; `temporary` is left in place then.

@@ -40,9 +40,11 @@ protected:
     }
     void TearDown() override { fs::remove_all(dir); }
 
-    ToolRun Tool(const std::string& arguments) const {
+    // `shell` runs first in the same shell (limits, ignored signals).
+    ToolRun Tool(const std::string& arguments, const std::string& shell = "") const {
         const fs::path errors = dir / "stderr.txt";
-        const std::string command = std::string(QUANDRIX_XMRENDER) + " " + arguments + " 2>" + errors.string();
+        const std::string command =
+            shell + std::string(QUANDRIX_XMRENDER) + " " + arguments + " 2>" + errors.string();
         const int status = std::system(command.c_str());
         ToolRun run;
         run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -166,6 +168,30 @@ TEST_F(XmRenderTool, AnUnwritableOutputExitsWithOne) {
     const ToolRun run = Tool(in + " " + (dir / "no" / "such" / "dir.wav").string());
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.errors.find("No such file or directory"), std::string::npos) << run.errors;
+}
+
+// The WAV appears whole or not at all: a write that fails half way (the
+// file-size limit here, as a full disk would) leaves nothing under the name
+// nor beside it, and a pipe is written straight, not renamed over.
+TEST_F(XmRenderTool, AFailedWriteLeavesNoWavAndAPipeIsWrittenInPlace) {
+    const std::string in = Write("song.xm", xmtest::BuildXm(kSong));
+    const fs::path out = dir / "out.wav";
+    const ToolRun cut = Tool(in + " " + out.string() + " --seconds 2 --quiet", "ulimit -f 64; trap '' XFSZ; ");
+    EXPECT_EQ(cut.exitCode, 1);
+    EXPECT_NE(cut.errors.find("cannot write " + out.string() + ": File too large"), std::string::npos) << cut.errors;
+    EXPECT_FALSE(fs::exists(out));
+
+    const fs::path pipe = dir / "pipe", copy = dir / "copy.wav";
+    const std::string reader = "mkfifo " + pipe.string() + " && (cat " + pipe.string() + " >" + copy.string() + " &) && ";
+    ASSERT_EQ(Tool(in + " " + pipe.string() + " --seconds 1 --quiet", reader).exitCode, 0);
+    EXPECT_TRUE(fs::is_fifo(pipe));
+    for (int i = 0; i < 200 && (!fs::exists(copy) || fs::file_size(copy) < 44 + 44100 * 4); ++i) usleep(10000);
+    EXPECT_EQ(fs::file_size(copy), 44u + 44100u * 4u);
+
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"copy.wav", "pipe", "song.xm", "stderr.txt"}));
 }
 
 TEST(XmRenderOptions, FramesAreTheFloorOfSecondsTimesTheRate) {

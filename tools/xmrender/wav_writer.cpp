@@ -2,9 +2,12 @@
 
 #include <array>
 #include <bit>
+#include <cerrno>
+#include <cstring>
 #include <vector>
 
 #include "platform/file_space.h"
+#include "platform/write_file.h"
 
 namespace xmrender {
 
@@ -21,13 +24,41 @@ void Put32(std::vector<std::uint8_t>& b, std::uint32_t v) {
 
 }  // namespace
 
-WavWriter::~WavWriter() {
+WavWriter::~WavWriter() { Discard(); }
+
+bool WavWriter::Fail(const std::string& reason) {
+    if (ok_) error_ = "cannot write " + path_.string() + ": " + reason;
+    ok_ = false;
+    return false;
+}
+
+void WavWriter::Discard() {
     if (file_) std::fclose(file_);
+    file_ = nullptr;
+    std::error_code ignored;
+    if (!temporary_.empty()) std::filesystem::remove(temporary_, ignored);
+    temporary_.clear();
 }
 
 bool WavWriter::Open(const std::string& path, std::uint32_t rate, std::uint32_t frames) {
-    file_ = std::fopen(path.c_str(), "wb");
-    if (!file_) return false;
+    path_ = path;
+    std::filesystem::path target = path_;
+    if (!platform::IsDeviceOrPipe(path_)) {
+        std::string error;
+        temporary_ = platform::CreateTemporaryBeside(path_, error);
+        if (temporary_.empty()) {
+            ok_ = false;
+            error_ = error;
+            return false;
+        }
+        target = temporary_;
+    }
+    file_ = std::fopen(target.string().c_str(), "wb");
+    if (!file_) {
+        const int code = errno;
+        Discard();
+        return Fail(std::strerror(code));
+    }
     // The caller hands over large pieces: each goes to the file in one write,
     // without a copy through a buffer of the C library's.
     std::setvbuf(file_, nullptr, _IONBF, 0);
@@ -45,11 +76,11 @@ bool WavWriter::Open(const std::string& path, std::uint32_t rate, std::uint32_t 
     Put16(header, 16);        // bits per value
     header.insert(header.end(), {'d', 'a', 't', 'a'});
     Put32(header, dataBytes);
-    ok_ = std::fwrite(header.data(), 1, header.size(), file_) == header.size();
+    if (std::fwrite(header.data(), 1, header.size(), file_) != header.size()) return Fail(std::strerror(errno));
     // The size is known: the file system reserves it once (a third less of
     // the system's time per written page here) rather than page by page.
-    if (ok_) platform::ReserveFileSpace(file_, header.size() + std::uint64_t{dataBytes});
-    return ok_;
+    if (!temporary_.empty()) platform::ReserveFileSpace(file_, header.size() + std::uint64_t{dataBytes});
+    return true;
 }
 
 bool WavWriter::Write(const std::int16_t* values, std::size_t frames) {
@@ -57,8 +88,8 @@ bool WavWriter::Write(const std::int16_t* values, std::size_t frames) {
     const std::size_t count = frames * 2;
     if constexpr (std::endian::native == std::endian::little) {
         // The values are already in the file's byte order.
-        if (std::fwrite(values, sizeof(std::int16_t), count, file_) != count) ok_ = false;
-        return ok_;
+        if (std::fwrite(values, sizeof(std::int16_t), count, file_) != count) return Fail(std::strerror(errno));
+        return true;
     }
     std::array<std::uint8_t, 4096> chunk;
     for (std::size_t i = 0; i < count;) {
@@ -68,15 +99,26 @@ bool WavWriter::Write(const std::int16_t* values, std::size_t frames) {
             chunk[n++] = static_cast<std::uint8_t>(v);
             chunk[n++] = static_cast<std::uint8_t>(v >> 8);
         }
-        if (std::fwrite(chunk.data(), 1, n, file_) != n) ok_ = false;
+        if (std::fwrite(chunk.data(), 1, n, file_) != n) return Fail(std::strerror(errno));
     }
-    return ok_;
+    return true;
 }
 
 bool WavWriter::Close() {
     if (!file_) return false;
-    if (std::fclose(file_) != 0) ok_ = false;
+    const int closed = std::fclose(file_);
     file_ = nullptr;
+    if (closed != 0) Fail(std::strerror(errno));
+    if (ok_ && !temporary_.empty()) {
+        std::string error;
+        if (!platform::RenameOver(temporary_, path_, error)) {
+            ok_ = false;
+            error_ = error;
+        } else {
+            temporary_.clear();
+        }
+    }
+    Discard();
     return ok_;
 }
 

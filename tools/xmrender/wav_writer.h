@@ -1,10 +1,14 @@
 #pragma once
 // A 16-bit PCM WAV file written as it grows: the header is written first
 // with the sizes the caller announces, then the frames. Little-endian on any
-// host.
+// host. The file grows under a temporary name beside the final one and takes
+// that name only when closed whole, so a failed or interrupted render never
+// leaves a truncated WAV behind; a device or pipe (/dev/null, /dev/stdout)
+// is written straight.
 
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 namespace xmrender {
@@ -20,17 +24,26 @@ public:
     ~WavWriter();
 
     // Creates the file with a header for `frames` frames of 16-bit stereo at
-    // `rate`. False (errno set) when it cannot be created or written.
+    // `rate`. False (Error() says why) when it cannot be created or written.
     bool Open(const std::string& path, std::uint32_t rate, std::uint32_t frames);
     // Appends frames x 2 values, left then right, in one write: hand over
     // large pieces (the file is not buffered).
     bool Write(const std::int16_t* values, std::size_t frames);
-    // Flushes and closes; false when any write failed.
+    // Flushes, closes and puts the file under its name; false when any step
+    // failed, and then nothing is left under the name or beside it.
     bool Close();
+    // "cannot write PATH: reason" after a failure.
+    const std::string& Error() const { return error_; }
 
 private:
+    bool Fail(const std::string& reason);
+    void Discard();
+
     std::FILE* file_ = nullptr;
+    std::filesystem::path path_;
+    std::filesystem::path temporary_;  // empty when writing straight into path_
     bool ok_ = true;
+    std::string error_;
 };
 
 }  // namespace xmrender

@@ -122,7 +122,7 @@ int RenderToWav(const Options& options, std::FILE* err) {
     int result = kExitRendered;
     WavWriter wav;
     if (!wav.Open(options.output, music::kOutputRate, static_cast<std::uint32_t>(frames))) {
-        std::fprintf(err, "%s: %s\n", options.output.c_str(), std::strerror(errno));
+        std::fprintf(err, "%s\n", wav.Error().c_str());
         result = kExitWriteFailed;
     } else if (!music::StartOfflineRender(*song)) {
         std::fprintf(err, "%s: out of memory for the rings\n", options.input.c_str());
@@ -138,8 +138,9 @@ int RenderToWav(const Options& options, std::FILE* err) {
             ok = wav.Write(played, n);
             written += n;
         }
-        if (!wav.Close() || !ok) {
-            std::fprintf(err, "%s: %s\n", options.output.c_str(), std::strerror(errno));
+        // Close puts the file under its name only when every piece went in.
+        if (!ok || !wav.Close()) {
+            std::fprintf(err, "%s\n", wav.Error().c_str());
             result = kExitWriteFailed;
         }
     }
