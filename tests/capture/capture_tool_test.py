@@ -203,6 +203,39 @@ class Video(Scratch):
             # H.264 at crf 18 in 4:2:0 is close, not exact.
             self.assertLess(np.abs(png - frame).mean(), 4.0)
 
+    def test_size_scales_by_a_whole_factor_into_black_bars(self):
+        # The frame at 5 s into 1920 x 1080 (factor 2, bars 320 and 60) and
+        # 3840 x 2160 (factor 4, bars 640 and 120); the PNG is the source.
+        self.assertRan(run("--out", self.path("f"), "--video", self.path("hd.mp4"), "--size", "1920x1080",
+                           "--start", "5", "--frames", "1"))
+        self.assertRan(run("--video", self.path("uhd.mp4"), "--size=3840x2160", "--start", "5", "--frames", "1"))
+        with Image.open(self.path("f", "frame_00000.png")) as image:
+            source = np.asarray(image.convert("RGB"), dtype=np.int16)
+        for name, width, height, factor, left, top in (("hd.mp4", 1920, 1080, 2, 320, 60),
+                                                       ("uhd.mp4", 3840, 2160, 4, 640, 120)):
+            v = [s for s in ffprobe(self.path(name))["streams"] if s["codec_type"] == "video"][0]
+            self.assertEqual((v["width"], v["height"], v["pix_fmt"]), (width, height, "yuv420p"))
+            raw = subprocess.run(["ffmpeg", "-v", "error", "-i", self.path(name), "-f", "rawvideo", "-pix_fmt",
+                                  "rgb24", "-"], stdout=subprocess.PIPE, check=True).stdout
+            frame = np.frombuffer(raw, dtype=np.uint8).reshape(height, width, 3).astype(np.int16)
+            # Bars black: exactly so beyond the 16-pixel macroblock into
+            # which H.264 lets the picture's edge ring, nearly so within it.
+            bars = frame.copy()
+            bars[top:top + 480 * factor, left:left + 640 * factor] = 0
+            self.assertLess(bars.mean(), 0.05, name)
+            bars[top - 16:top + 480 * factor + 16, left - 16:left + 640 * factor + 16] = 0
+            self.assertEqual(int(bars.max()), 0, name)
+            # Every factor x factor block holds one source pixel: flat inside
+            # (blocks one pixel off the grid straddle two source pixels and
+            # are not) and equal to the source pixel, within H.264's loss.
+            picture = frame[top:top + 480 * factor, left:left + 640 * factor]
+            blocks = picture.reshape(480, factor, 640, factor, 3)
+            spread = (blocks.max(axis=(1, 3)) - blocks.min(axis=(1, 3))).mean()
+            shifted = picture[1:1 - factor, 1:1 - factor].reshape(479, factor, 639, factor, 3)
+            self.assertLess(spread, 6.0, name)
+            self.assertGreater((shifted.max(axis=(1, 3)) - shifted.min(axis=(1, 3))).mean(), 3 * spread, name)
+            self.assertLess(np.abs(blocks - source[:, None, :, None, :]).mean(), 4.0, name)
+
 
 class Refusals(Scratch):
     def assertRefused(self, result, text):
@@ -221,6 +254,7 @@ class Refusals(Scratch):
             (["--out", out, "--frames", "3", "--start", "-1"], "--start needs"),
             (["--out", out, "--frames", "3", "--colour"], "unknown option --colour"),
             (["--out", out, "--frames", "3", "stray"], "unexpected argument"),
+            (["--video", out, "--frames", "3", "--size", "1920x1081"], "must be even"),
         ]:
             result = run(*args)
             self.assertRefused(result, text)

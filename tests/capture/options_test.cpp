@@ -40,6 +40,9 @@ TEST(CaptureOptions, BothSpellingsOfEveryOption) {
     ASSERT_TRUE(Parse({"--video", "v.mp4", "--frames=7"}, o, error)) << error;
     EXPECT_EQ(o.frames, 7);
     EXPECT_EQ(o.fps, 60);  // the default
+    EXPECT_EQ(o.videoSize.width, 640);
+    ASSERT_TRUE(Parse({"--video", "v.mp4", "--frames=7", "--size=3840x2160"}, o, error)) << error;
+    EXPECT_EQ(o.videoSize.height, 2160);
     EXPECT_EQ(o.start, 0.0);
     ASSERT_TRUE(Parse({"--out", "d", "--exit-at", "0"}, o, error)) << error;  // ends with the intro
     ASSERT_TRUE(Parse({"--help"}, o, error));
@@ -68,6 +71,8 @@ TEST(CaptureOptions, RefusalsSayWhatIsWrong) {
         {{"--out", "", "--frames", "3"}, "--out needs a path"},
         {{"--out", "d", "--frames", "3", "--loud"}, "unknown option --loud"},
         {{"--out", "d", "--frames", "3", "extra"}, "unexpected argument \"extra\""},
+        {{"--out", "d", "--frames", "3", "--size", "1920x1080"}, "give --video OUT.mp4 too"},
+        {{"--video", "v.mp4", "--frames", "3", "--size", "1080p"}, "--size needs WIDTHxHEIGHT"},
     };
     for (const auto& [words, expected] : cases) {
         Options o;

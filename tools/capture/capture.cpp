@@ -122,7 +122,7 @@ int RunCapture(const Options& options, std::FILE* err) {
         if (ffmpeg.empty()) {
             return refuse("--video needs ffmpeg, and there is none on PATH (Debian package: ffmpeg)");
         }
-        if (!video.Open(ffmpeg, options.video, options.fps, error)) return refuse(error);
+        if (!video.Open(ffmpeg, options.video, options.fps, options.videoSize, error)) return refuse(error);
     }
 
     // No display of one's own is needed; a chosen driver (x11 with Xvfb)
