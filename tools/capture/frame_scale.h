@@ -45,7 +45,8 @@ Placement PlaceFrame(int sourceWidth, int sourceHeight, VideoSize frame);
 
 // Writes the whole video frame (frame.width x frame.height x 3 bytes) into
 // `out`: black bars, and the source scaled by place.factor at place.left,
-// place.top. `place` must come from PlaceFrame for these sizes.
+// place.top. The frame must hold the source at least once (ParseVideoSize
+// ensures it) and `place` must come from PlaceFrame for these sizes.
 void ScaleFrame(const std::uint8_t* source, int sourceWidth, int sourceHeight, VideoSize frame,
                 const Placement& place, std::uint8_t* out);
 

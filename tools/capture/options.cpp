@@ -33,7 +33,7 @@ std::string HelpText() {
         "                   640x480): the picture is scaled by the largest whole factor that\n"
         "                   fits, each pixel a square block (nearest neighbour), and centred\n"
         "                   with black bars; video sites give larger frames a higher bitrate.\n"
-        "                   Even sizes from 640x480 to 7680x4320; the sound is unchanged\n"
+        "                   Even sizes from 640x480 to 7680x4320; the sound is unchanged.\n"
         "How long (at least one):\n"
         "  --frames N       write N frames\n"
         "  --seconds S      write S seconds of frames (ceil(S x F) frames)\n"
