@@ -203,6 +203,32 @@ class Video(Scratch):
             # H.264 at crf 18 in 4:2:0 is close, not exact.
             self.assertLess(np.abs(png - frame).mean(), 4.0)
 
+    def test_size_scales_by_a_whole_factor_into_black_bars(self):
+        # The frame at 5 s into 1920 x 1080 (factor 2) and 3840 x 2160 (factor 4); the PNG is the source.
+        self.assertRan(run("--out", self.path("f"), "--video", self.path("2.mp4"), "--size", "1920x1080",
+                           "--start", "5", "--frames", "1"))
+        self.assertRan(run("--video", self.path("4.mp4"), "--size=3840x2160", "--start", "5", "--frames", "1"))
+        source = np.asarray(Image.open(self.path("f", "frame_00000.png")).convert("RGB"), dtype=np.int16)
+        for f, width, height, left, top in ((2, 1920, 1080, 320, 60), (4, 3840, 2160, 640, 120)):
+            v = [s for s in ffprobe(self.path("%d.mp4" % f))["streams"] if s["codec_type"] == "video"][0]
+            self.assertEqual((v["width"], v["height"]), (width, height))
+            raw = subprocess.run(["ffmpeg", "-v", "error", "-i", self.path("%d.mp4" % f), "-f", "rawvideo",
+                                  "-pix_fmt", "rgb24", "-"], stdout=subprocess.PIPE, check=True).stdout
+            frame = np.frombuffer(raw, dtype=np.uint8).reshape(height, width, 3).astype(np.int16)
+            # Bars black: exactly so beyond the 16-pixel macroblock H.264 lets the edge ring into.
+            bars = frame.copy()
+            bars[top:top + 480 * f, left:left + 640 * f] = 0
+            self.assertLess(bars.mean(), 0.05, f)
+            bars[top - 16:top + 480 * f + 16, left - 16:left + 640 * f + 16] = 0
+            self.assertEqual(int(bars.max()), 0, f)
+            # Each f x f block is flat (blocks one pixel off the grid are not)
+            # and the source pixel, within H.264's loss.
+            picture = frame[top:top + 480 * f, left:left + 640 * f]
+            spread = lambda b: (b.max(axis=(1, 3)) - b.min(axis=(1, 3))).mean()  # noqa: E731
+            blocks = picture.reshape(480, f, 640, f, 3)
+            self.assertLess(spread(blocks), 6.0, f)
+            self.assertGreater(spread(picture[1:1 - f, 1:1 - f].reshape(479, f, 639, f, 3)), 3 * spread(blocks), f)
+            self.assertLess(np.abs(blocks - source[:, None, :, None, :]).mean(), 4.0, f)
 
 class Refusals(Scratch):
     def assertRefused(self, result, text):
@@ -221,6 +247,7 @@ class Refusals(Scratch):
             (["--out", out, "--frames", "3", "--start", "-1"], "--start needs"),
             (["--out", out, "--frames", "3", "--colour"], "unknown option --colour"),
             (["--out", out, "--frames", "3", "stray"], "unexpected argument"),
+            (["--video", out, "--frames", "3", "--size", "1920x1081"], "must be even"),
         ]:
             result = run(*args)
             self.assertRefused(result, text)

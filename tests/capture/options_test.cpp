@@ -68,6 +68,8 @@ TEST(CaptureOptions, RefusalsSayWhatIsWrong) {
         {{"--out", "", "--frames", "3"}, "--out needs a path"},
         {{"--out", "d", "--frames", "3", "--loud"}, "unknown option --loud"},
         {{"--out", "d", "--frames", "3", "extra"}, "unexpected argument \"extra\""},
+        {{"--out", "d", "--frames", "3", "--size", "1920x1080"}, "give --video OUT.mp4 too"},
+        {{"--video", "v.mp4", "--frames", "3", "--size", "1080p"}, "--size needs WIDTHxHEIGHT"},
     };
     for (const auto& [words, expected] : cases) {
         Options o;

@@ -91,7 +91,7 @@ Outcome PrepareOutputs(const Options& options, VideoWriter& video) {
     if (options.video.empty()) return {};
     const std::string ffmpeg = platform::FindProgramOnPath("ffmpeg");
     if (ffmpeg.empty()) return Refused("--video needs ffmpeg, and there is none on PATH (Debian package: ffmpeg)");
-    if (!video.Open(ffmpeg, options.video, options.fps, error)) return Refused(error);
+    if (!video.Open(ffmpeg, options.video, options.fps, options.videoSize, error)) return Refused(error);
     return {};
 }
 

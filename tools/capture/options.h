@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <string>
 
+#include "tools/capture/frame_scale.h"
+
 namespace capture {
 
 inline constexpr int kExitDone = 0;
@@ -29,6 +31,7 @@ struct Options {
     double start = 0.0;        // --start T: seconds; earlier frames are drawn, not written
     double exitAt = -1.0;      // --exit-at T: seconds of the exit request; -1: none
     int fps = kDefaultFps;     // --fps F: frames per second of the clock, the display and the video
+    VideoSize videoSize{640, 480};  // --size WxH: pixels of the video's frame (the PNGs stay 640 x 480)
     bool help = false;         // --help
 };
 
@@ -40,7 +43,8 @@ std::string HelpText();
 // Reads the options ("--name VALUE" or "--name=VALUE"). False with the
 // reason in `error` for an unknown option or a stray argument, a missing or
 // malformed value, a value out of range, --frames together with --seconds, no
-// output (--out or --video), or no end (--frames, --seconds or --exit-at).
+// output (--out or --video), no end (--frames, --seconds or --exit-at), or
+// --size without --video.
 bool ParseOptions(int argc, const char* const* argv, Options& options, std::string& error);
 
 // The frames the options select, as frame indices (see above).

@@ -12,11 +12,12 @@ namespace capture {
 
 namespace fs = std::filesystem;
 
-std::vector<std::string> PictureArguments(const std::string& ffmpeg, int fps, const fs::path& output) {
+std::vector<std::string> PictureArguments(const std::string& ffmpeg, int fps, VideoSize size,
+                                          const fs::path& output) {
     return {ffmpeg, "-hide_banner", "-nostats", "-loglevel", "error", "-y",
             // The frames as the capture reads them back.
             "-f", "rawvideo", "-pixel_format", "rgb24", "-video_size",
-            std::to_string(kWidth) + "x" + std::to_string(kHeight), "-framerate", std::to_string(fps), "-i", "pipe:0",
+            std::to_string(size.width) + "x" + std::to_string(size.height), "-framerate", std::to_string(fps), "-i", "pipe:0",
             // H.264 in 4:2:0, which every browser plays; crf 18 keeps the
             // fine texture detail of the tubes.
             "-an", "-c:v", "libx264", "-preset", "medium", "-crf", "18", "-pix_fmt", "yuv420p", "-f", "mp4",
@@ -44,10 +45,17 @@ std::string StatusText(int status) {
 
 }  // namespace
 
-bool VideoWriter::Open(const std::string& ffmpeg, const fs::path& output, int fps, std::string& error) {
+bool VideoWriter::Open(const std::string& ffmpeg, const fs::path& output, int fps, VideoSize size,
+                       std::string& error) {
     Abandon();
     ffmpeg_ = ffmpeg;
     output_ = output;
+    size_ = size;
+    place_ = PlaceFrame(kWidth, kHeight, size);
+    scaled_.clear();
+    if (size.width != kWidth || size.height != kHeight) {
+        scaled_.resize(static_cast<std::size_t>(size.width) * size.height * 3);
+    }
     if (fs::is_directory(output)) {
         error = "cannot write " + output.string() + ": it is a directory";
         return false;
@@ -60,7 +68,7 @@ bool VideoWriter::Open(const std::string& ffmpeg, const fs::path& output, int fp
         Abandon();
         return false;
     }
-    if (!platform::StartChild(ffmpeg_, PictureArguments(ffmpeg_, fps, picture_), child_)) {
+    if (!platform::StartChild(ffmpeg_, PictureArguments(ffmpeg_, fps, size_, picture_), child_)) {
         error = "cannot start " + ffmpeg_ + ": " + std::strerror(errno);
         Abandon();
         return false;
@@ -69,7 +77,12 @@ bool VideoWriter::Open(const std::string& ffmpeg, const fs::path& output, int fp
 }
 
 bool VideoWriter::WriteFrame(const std::uint8_t* rgb, std::string& error) {
-    if (platform::WriteToChild(child_, rgb, static_cast<std::size_t>(kWidth) * kHeight * 3)) return true;
+    const std::uint8_t* frame = rgb;
+    if (!scaled_.empty()) {
+        ScaleFrame(rgb, kWidth, kHeight, size_, place_, scaled_.data());
+        frame = scaled_.data();
+    }
+    if (platform::WriteToChild(child_, frame, static_cast<std::size_t>(size_.width) * size_.height * 3)) return true;
     error = "ffmpeg stopped taking frames" + StatusText(platform::FinishChild(child_));
     return false;
 }
