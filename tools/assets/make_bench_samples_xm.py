@@ -19,6 +19,7 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import make_standin_xm as standin  # noqa: E402
+from make_standin_xm import put  # noqa: E402
 from asset_paths import output  # noqa: E402
 
 OUT = "bench/music/bench_samples.xm"
@@ -96,11 +97,6 @@ INSTRUMENTS = [
          penv=[], ptype=0, fadeout=0x300, vib=(0, 0, 0, 0)),
 ]
 BELL, GONG, STRING, CHOIR, BASS, BREATH, MARIMBA, ORGAN = range(1, 9)
-
-
-def put(pattern, row, channel, n=None, ins=0, vol=0, eff=0, par=0):
-    value = {"off": standin.KEY_OFF, None: 0}.get(n, None)
-    pattern[row][channel] = (value if value is not None else standin.note(n), ins, vol, eff, par)
 
 
 # Four chords, one per 25 rows (2.5 s), each a root and three tones.

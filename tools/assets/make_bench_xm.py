@@ -22,6 +22,7 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import make_standin_xm as standin  # noqa: E402
+from make_standin_xm import put, up  # noqa: E402
 from asset_paths import output  # noqa: E402
 
 OUT = "bench/music/bench16.xm"
@@ -34,15 +35,6 @@ BASS, LEAD, PAD, KICK, NOISE = 1, 2, 3, 4, 5
 
 CHORDS = [["A-2", "C-3", "E-3"], ["F-2", "A-2", "C-3"], ["C-3", "E-3", "G-3"], ["G-2", "B-2", "D-3"]]
 LEAD_LINE = ["E-5", "D-5", "C-5", "A-4", "C-5", "D-5", "E-5", "G-5"]
-
-
-def up(name, octaves):
-    return name[:-1] + str(int(name[-1]) + octaves)
-
-
-def put(pattern, row, channel, n=None, ins=0, vol=0, eff=0, par=0):
-    value = {"off": standin.KEY_OFF, None: 0}.get(n, None)
-    pattern[row][channel] = (value if value is not None else standin.note(n), ins, vol, eff, par)
 
 
 def build_pattern(index):

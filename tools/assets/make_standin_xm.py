@@ -210,6 +210,11 @@ LEAD_B = ["A-5", None, None, None, "G-5", None, "E-5", None, "C-5", None, "E-5",
           "B-5", None, None, None, "G-5", None, "D-5", None, "B-4", None, "D-5", None, "G-4", None, "off", None]
 
 
+def up(name, octaves):
+    """The note name `octaves` octaves higher ("A-2", 1 -> "A-3")."""
+    return name[:-1] + str(int(name[-1]) + octaves)
+
+
 def empty_pattern():
     return [[None] * CHANNELS for _ in range(ROWS)]
 
