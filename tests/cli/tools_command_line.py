@@ -1,14 +1,10 @@
 #!/usr/bin/python3
-"""Every tool at its command line, as a user first meets it.
+"""Every tool as a user first meets it: --help and -h, --version (the
+project's version and the source's commit), --bogus refused with status 2,
+its manual page naming exactly the options --help lists, and texdump taking
+a dashed word for a folder only after "--".
 
     tools_command_line.py --version X.Y --source DIR --tools TOOL...
-
---help and -h print the same help on standard output with status 0,
---version names the program, the project's version and the source's commit,
---bogus is refused with status 2 and the usage on standard error, and each
-manual page (docs/man/TOOL.1) describes exactly the options --help lists.
-quandrix-texdump takes an option-looking word as an option, never as its
-folder, unless it follows "--".
 """
 
 import argparse

@@ -1,14 +1,10 @@
 #!/usr/bin/python3
-"""Every relative link in the project's Markdown files points at something.
+"""Every relative link and image [text](target) outside code, in the
+Markdown files git tracks, names an existing file or folder, and its
+#fragment a heading there (as GitHub makes anchors). Links with a scheme
+are not followed: no test reaches the network.
 
     check_links.py --source DIR
-
-Reads the Markdown files git tracks (the README, docs/, the licence's
-neighbours), finds each inline link and image [text](target) outside code,
-and checks that a relative target names an existing file or folder and that
-a #fragment names a heading of the file it points at, made into an anchor
-the way GitHub makes them. Links with a scheme (https:, mailto:) are not
-followed: no test reaches the network.
 """
 
 import argparse

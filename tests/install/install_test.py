@@ -1,11 +1,10 @@
 #!/usr/bin/python3
-"""The install and the Debian package, from a built tree.
+"""The install (cmake --install into a DESTDIR) and the Debian package
+(cpack -G DEB, dpkg-deb, lintian) of a built tree. The programs expected
+are those the build made, so a new tool without an install rule or a page
+fails.
 
-    install_test.py --build BUILD install   # cmake --install into a DESTDIR
-    install_test.py --build BUILD package   # cpack -G DEB, dpkg-deb, lintian
-
-The programs expected are those the build made (app/quandrix and every
-tools/*/quandrix-*), so a new tool without an install rule or a page fails.
+    install_test.py --build BUILD install|package
 """
 
 import argparse
