@@ -49,6 +49,18 @@ cli::TakeValue Seconds(std::string_view name, double& seconds) {
     };
 }
 
+// What --help says of --size, the largest size from kMaxVideo*.
+const std::string& SizeHelp() {
+    static const std::string help =
+        "the video's frame size, such as 1920x1080 or 3840x2160 (default\n"
+        "640x480): the picture is scaled by the largest whole factor that\n"
+        "fits, each pixel a square block (nearest neighbour), and centred\n"
+        "with black bars; video sites give larger frames a higher bitrate.\n"
+        "Even sizes from 640x480 to " +
+        std::to_string(kMaxVideoWidth) + "x" + std::to_string(kMaxVideoHeight) + "; the sound is unchanged.";
+    return help;
+}
+
 // Every option's value taken, the checks across them.
 bool CheckTogether(const Options& options, const cli::Given& given, std::string& error) {
     if (options.frames >= 0 && options.seconds >= 0.0) {
@@ -99,11 +111,7 @@ cli::Tool CommandLine(Options& options) {
         {"--video", "OUT.mp4", "an H.264 (yuv420p) MP4 with the song's sound (AAC) for exactly\n"
                                "the frames written, encoded by ffmpeg (Debian package ffmpeg)",
          Path("--video", options.video)},
-        {"--size", "WxH", "the video's frame size, such as 1920x1080 or 3840x2160 (default\n"
-                          "640x480): the picture is scaled by the largest whole factor that\n"
-                          "fits, each pixel a square block (nearest neighbour), and centred\n"
-                          "with black bars; video sites give larger frames a higher bitrate.\n"
-                          "Even sizes from 640x480 to 7680x4320; the sound is unchanged.",
+        {"--size", "WxH", SizeHelp(),
          [&options](std::string_view value, std::string& error) {
              return ParseVideoSize(std::string(value), kWidth, kHeight, options.videoSize, error);
          }},
@@ -129,8 +137,8 @@ cli::Tool CommandLine(Options& options) {
          Seconds("--start", options.start)},
         {"--fps", "F", "frames per second, 1 to 1000 (default 60): every frame's clock\n"
                        "delta is 1/F and the video runs at F frames per second; the\n"
-                       "show's speed is the same at every F (its steps come at 60 a\n"
-                       "second), so the frame at T seconds shows the same moment",
+                       "show's speed is the same at every F (its steps and timers come\n"
+                       "at 60 a second), so the frame at T seconds shows the same moment",
          [&options](std::string_view value, std::string& error) {
              std::int64_t fps = 0;
              if (!ReadCount("--fps", value, 1, kMaxFps, fps, error)) return false;
