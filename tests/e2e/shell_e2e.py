@@ -131,7 +131,7 @@ class IntroTestCase(unittest.TestCase):
         self.addCleanup(self.xvfb.close)
 
     def start(self, **extra_env):
-        proc = start_intro(self.xvfb, **extra_env)
+        proc = self.started = start_intro(self.xvfb, **extra_env)
 
         def stop():
             if proc.poll() is None:
@@ -143,7 +143,15 @@ class IntroTestCase(unittest.TestCase):
 
     def main_window(self):
         """The intro's own window (not a message box of the same caption)."""
-        return self.xvfb.wait_window(TITLE, accept=lambda w: self.xvfb.geometry(w)[0] >= 600)
+        try:
+            # A minute: a loaded machine can take long over the GL start-up.
+            return self.xvfb.wait_window(TITLE, accept=lambda w: self.xvfb.geometry(w)[0] >= 600, timeout=60)
+        except AssertionError as error:
+            proc = getattr(self, "started", None)
+            if proc is None or proc.poll() is None:
+                raise
+            raise AssertionError("%s: the intro ended with status %d: %s" %
+                                 (error, proc.returncode, proc.stderr.read().strip())) from None
 
     def tap(self, name):
         """Presses and releases the key at once: a press of no length still
