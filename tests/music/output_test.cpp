@@ -17,6 +17,7 @@
 #include "music/playback.h"
 #include "music/resource_stream.h"
 #include "music/stream.h"
+#include "music/underruns.h"
 #include "tools/xmrender/xmrender.h"
 
 namespace {
@@ -186,6 +187,45 @@ TEST_F(OutputTest, RingDisciplineAgainstThePlayPosition) {
     ASSERT_TRUE(WaitFor([] { return Rendered() == 205; }));
     EXPECT_EQ(music::mixer.writeIndex, 5);
     for (int i = 0; i < 5; ++i) EXPECT_EQ(Block(i), expected[200 + i]) << "block " << i;
+}
+
+TEST_F(OutputTest, BlocksPlayedBeforeTheyWereRenderedAgainAreCountedAsLate) {
+    ASSERT_TRUE(music::StartPlayback(song));
+    const auto late = [] { return music::CurrentUnderruns(); };
+    // In time: the worker renders each block as the position leaves it.
+    for (std::uint64_t block = 1; block <= 150; ++block) {
+        FakeDevice::bytes = block * kBlockBytes;
+        ASSERT_TRUE(WaitFor([block] { return Rendered() == 100 + block; }));
+    }
+    EXPECT_EQ(late().lateBlocks, 0u);
+
+    // The worker misses three seconds at once: of blocks 151..300 the first
+    // 99 still hold what was rendered for them, block 250 (the one being
+    // played at the last look) and the 50 after it hold the sound of a ring
+    // pass before.
+    FakeDevice::bytes = 300 * kBlockBytes;
+    ASSERT_TRUE(WaitFor([] { return Rendered() == 300; }));
+    EXPECT_EQ(late().lateBlocks, 51u);
+    EXPECT_EQ(late().longestRun, 51u);
+    // The catch-up renders only the blocks behind the position: the ten
+    // after it, played since, were not rendered again, nor the 39 after
+    // those; block 350 was, at the look at 300.
+    FakeDevice::bytes = 310 * kBlockBytes;
+    ASSERT_TRUE(WaitFor([] { return Rendered() == 310; }));
+    EXPECT_EQ(late().lateBlocks, 61u);
+    FakeDevice::bytes = 350 * kBlockBytes;
+    ASSERT_TRUE(WaitFor([] { return Rendered() == 350; }));
+    EXPECT_EQ(late().lateBlocks, 100u);
+    EXPECT_EQ(late().longestRun, 100u);
+    // Then in time again: nothing more is counted, and the run has ended.
+    for (std::uint64_t block = 351; block <= 460; ++block) {
+        FakeDevice::bytes = block * kBlockBytes;
+        ASSERT_TRUE(WaitFor([block] { return Rendered() == block; }));
+    }
+    EXPECT_EQ(late().lateBlocks, 100u);
+    // A new playback starts a new count.
+    ASSERT_TRUE(music::StartPlayback(song));
+    EXPECT_EQ(late().lateBlocks, 0u);
 }
 
 TEST_F(OutputTest, ADeviceWithoutThreadsRefillsFromItsCallback) {
