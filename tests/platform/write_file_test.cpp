@@ -9,8 +9,14 @@
 #include <string>
 #include <vector>
 
-#ifndef _WIN32
+#include <cstdio>
+#include <thread>
+
+#ifdef _WIN32
+#include <io.h>
+#else
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 #include "platform/write_file.h"
@@ -77,6 +83,79 @@ TEST_F(WriteFile, FailuresNameThePathAndLeaveNothing) {
     fs::create_directory(dir / "folder");
     EXPECT_FALSE(Write(dir / "folder", "x", error));
     EXPECT_EQ(Names(dir), std::vector<std::string>{"folder"});
+}
+
+// Standard output pointed at a file for the test's length, as a shell's
+// redirection does; the old one is back at the end.
+class RedirectedOutput {
+public:
+    explicit RedirectedOutput(const fs::path& file) {
+        std::fflush(stdout);
+        saved_ = dup(1);
+        std::FILE* opened = std::fopen(file.string().c_str(), "wb");
+        dup2(fileno(opened), 1);
+        std::fclose(opened);
+    }
+    ~RedirectedOutput() {
+        dup2(saved_, 1);
+        close(saved_);
+    }
+
+private:
+    int saved_ = -1;
+};
+
+// Whatever is not a file to replace is written into as it stands; a
+// read-only file is replaced like any other, and keeps its mode when kept.
+TEST_F(WriteFile, DevicesPipesAndStandardStreamsAreWrittenStraight) {
+    std::string error;
+#ifdef _WIN32
+    for (const char* device : {"NUL", "nul.txt", "CON", "COM1", "\\\\.\\NUL"}) {
+        EXPECT_TRUE(platform::WrittenStraight(device)) << device;
+    }
+    EXPECT_TRUE(platform::WrittenStraight(dir / "Nul.wav"));
+    ASSERT_TRUE(Write("NUL", "into nothing", error)) << error;
+#else
+    for (const char* device : {"/dev/null", "/dev/stdout", "/proc/self/fd/1", "/dev/shm/new.wav"}) {
+        EXPECT_TRUE(platform::WrittenStraight(device)) << device;
+    }
+    ASSERT_TRUE(Write("/dev/null", "into nothing", error)) << error;
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+    std::string piped;
+    std::thread reader([&] { piped = Read(dir / "fifo"); });
+    EXPECT_TRUE(Write(dir / "fifo", "through the pipe", error)) << error;
+    reader.join();
+    EXPECT_EQ(piped, "through the pipe");
+    EXPECT_TRUE(fs::is_fifo(dir / "fifo"));
+    fs::remove(dir / "fifo");
+#endif
+    EXPECT_FALSE(platform::WrittenStraight(dir / "missing.wav"));
+#ifdef _WIN32
+    EXPECT_TRUE(platform::CreateTemporaryBeside("NUL", error).empty());
+#else
+    EXPECT_TRUE(platform::CreateTemporaryBeside("/dev/stdout", error).empty());
+#endif
+    {
+        // The shell's file, at the shell's position: "tool /dev/stdout > out".
+        ASSERT_TRUE(Write(dir / "out", "", error)) << error;
+        RedirectedOutput redirected(dir / "out");
+        std::fputs("before ", stdout);
+        std::fflush(stdout);
+        EXPECT_TRUE(platform::WrittenStraight(dir / "out"));
+        EXPECT_TRUE(Write(dir / "out", "after", error)) << error;
+    }
+    EXPECT_EQ(Read(dir / "out"), "before after");
+    EXPECT_FALSE(platform::WrittenStraight(dir / "out"));
+
+    const auto readOnly = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
+    ASSERT_TRUE(Write(dir / "exe", "old", error)) << error;
+    fs::permissions(dir / "exe", readOnly);
+    ASSERT_TRUE(Write(dir / "exe", "new", error, platform::WriteMode::KeepExisting)) << error;
+    EXPECT_EQ(Read(dir / "exe"), "new");
+    EXPECT_EQ(fs::status(dir / "exe").permissions() & fs::perms::owner_write, fs::perms::none);
+    ASSERT_TRUE(Write(dir / "exe", "newer", error)) << error;
+    EXPECT_EQ(Read(dir / "exe"), "newer");
+    EXPECT_EQ(Names(dir), (std::vector<std::string>{"exe", "out"}));
 }
 
 #ifndef _WIN32
