@@ -191,41 +191,27 @@ TEST_F(OutputTest, RingDisciplineAgainstThePlayPosition) {
 
 TEST_F(OutputTest, BlocksPlayedBeforeTheyWereRenderedAgainAreCountedAsLate) {
     ASSERT_TRUE(music::StartPlayback(song));
-    const auto late = [] { return music::CurrentUnderruns(); };
-    // In time: the worker renders each block as the position leaves it.
-    for (std::uint64_t block = 1; block <= 150; ++block) {
+    const auto playTo = [](std::uint64_t block, std::uint64_t rendered) {
         FakeDevice::bytes = block * kBlockBytes;
-        ASSERT_TRUE(WaitFor([block] { return Rendered() == 100 + block; }));
-    }
-    EXPECT_EQ(late().lateBlocks, 0u);
-
-    // The worker misses three seconds at once: of blocks 151..300 the first
-    // 99 still hold what was rendered for them, block 250 (the one being
-    // played at the last look) and the 50 after it hold the sound of a ring
-    // pass before.
-    FakeDevice::bytes = 300 * kBlockBytes;
-    ASSERT_TRUE(WaitFor([] { return Rendered() == 300; }));
-    EXPECT_EQ(late().lateBlocks, 51u);
-    EXPECT_EQ(late().longestRun, 51u);
-    // The catch-up renders only the blocks behind the position: the ten
-    // after it, played since, were not rendered again, nor the 39 after
-    // those; block 350 was, at the look at 300.
-    FakeDevice::bytes = 310 * kBlockBytes;
-    ASSERT_TRUE(WaitFor([] { return Rendered() == 310; }));
-    EXPECT_EQ(late().lateBlocks, 61u);
-    FakeDevice::bytes = 350 * kBlockBytes;
-    ASSERT_TRUE(WaitFor([] { return Rendered() == 350; }));
-    EXPECT_EQ(late().lateBlocks, 100u);
-    EXPECT_EQ(late().longestRun, 100u);
-    // Then in time again: nothing more is counted, and the run has ended.
-    for (std::uint64_t block = 351; block <= 460; ++block) {
-        FakeDevice::bytes = block * kBlockBytes;
-        ASSERT_TRUE(WaitFor([block] { return Rendered() == block; }));
-    }
-    EXPECT_EQ(late().lateBlocks, 100u);
-    // A new playback starts a new count.
-    ASSERT_TRUE(music::StartPlayback(song));
-    EXPECT_EQ(late().lateBlocks, 0u);
+        return WaitFor([rendered] { return Rendered() == rendered; });
+    };
+    for (std::uint64_t block = 1; block <= 150; ++block) ASSERT_TRUE(playTo(block, 100 + block));
+    EXPECT_EQ(music::CurrentUnderruns().lateBlocks, 0u);
+    // The worker misses three seconds: of blocks 151..300 the first 99 still
+    // hold what was rendered for them; block 250 (the one playing at the last
+    // look) and the 50 after it hold the sound of a ring pass before.
+    ASSERT_TRUE(playTo(300, 300));
+    EXPECT_EQ(music::CurrentUnderruns().longestRun, 51u);
+    // The catch-up renders only the blocks behind the position, so 301..349
+    // come late too; block 350 was rendered at the look at 300.
+    ASSERT_TRUE(playTo(310, 310));
+    ASSERT_TRUE(playTo(350, 350));
+    EXPECT_EQ(music::CurrentUnderruns().lateBlocks, 100u);
+    EXPECT_EQ(music::CurrentUnderruns().longestRun, 100u);
+    for (std::uint64_t block = 351; block <= 460; ++block) ASSERT_TRUE(playTo(block, block));
+    EXPECT_EQ(music::CurrentUnderruns().lateBlocks, 100u);
+    ASSERT_TRUE(music::StartPlayback(song));  // a new playback, a new count
+    EXPECT_EQ(music::CurrentUnderruns().lateBlocks, 0u);
 }
 
 TEST_F(OutputTest, ADeviceWithoutThreadsRefillsFromItsCallback) {

@@ -7,7 +7,6 @@ mount one (root, as in CI), else the file-size limit with SIGXFSZ ignored,
 which ends a write the same way.
 Usage: full_disk_and_kills_test.py --xmrender P --textpatch P --texdump P --capture P --intro P --song P"""
 
-import argparse
 import os
 import random
 import resource
@@ -19,6 +18,7 @@ import tempfile
 import time
 import unittest
 
+NAMES = ("xmrender", "textpatch", "texdump", "capture", "intro", "song")
 TOOLS = {}
 FULL = r"(No space left on device|File too large)"
 
@@ -41,9 +41,7 @@ class Scratch(unittest.TestCase):
     def setUp(self):
         self.root = tempfile.mkdtemp(prefix="writers_")
         self.addCleanup(shutil.rmtree, self.root, ignore_errors=True)
-
-    def path(self, *names):
-        return os.path.join(self.root, *names)
+        self.path = lambda *names: os.path.join(self.root, *names)
 
 
 class FullDisk(Scratch):
@@ -139,9 +137,7 @@ class Kills(Scratch):
 
 
 if __name__ == "__main__":
-    parser = argparse.ArgumentParser()
-    for name in ("xmrender", "textpatch", "texdump", "capture", "intro", "song"):
-        parser.add_argument("--" + name, required=True)
-    args, rest = parser.parse_known_args()
-    TOOLS.update(vars(args))
-    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+    # --NAME PATH pairs first, then unittest's own arguments.
+    while len(sys.argv) > 2 and sys.argv[1].startswith("--") and sys.argv[1][2:] in NAMES:
+        name, TOOLS[name] = sys.argv.pop(1)[2:], sys.argv.pop(1)
+    unittest.main(verbosity=2)
