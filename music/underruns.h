@@ -1,12 +1,12 @@
 #pragma once
-// Sound the device played before the player had rendered it. On the
-// desktop the device loops the ring: a block is late when the play position
-// reaches it while it still holds what it held one ring pass (two seconds)
-// earlier, because the worker fell that far behind. A device fed block by
-// block (the browser's) counts the blocks it had to play without one having
-// arrived. Either way the count is in the player's 20 ms blocks, with the
-// longest run of late blocks in a row: one stall shows as one run, and how
-// long it was.
+// Sound the device played before the player had rendered it. Where the
+// device loops the ring (music/output.h counts for it), a block is late when
+// the play position reaches it while it still holds what it held one ring
+// pass (two seconds) earlier, because the renderer fell that far behind. A
+// device fed block by block instead reports here the blocks it had to play
+// without one having arrived. Either way the count is in the player's 20 ms
+// blocks, with the longest run of late blocks in a row: one stall shows as
+// one run, and how long it was.
 //
 // Threads: one thread counts at a time (the output worker on the desktop,
 // the page's own thread in a browser); any thread reads.
