@@ -111,14 +111,13 @@ def run_native(args):
     try:
         load = start_load(args.load)
         begun = time.monotonic()
-        end = begun + args.minutes * 60
         while True:
             at = time.monotonic() - begun
             if intro.poll() is not None:
                 raise SystemExit("the intro ended by itself after %.0f s (status %s): %s" %
                                  (at, intro.returncode, intro.stderr.read().strip()))
             samples.append(dict(process_sample(intro.pid), at=at))
-            if time.monotonic() + INTERVAL > end:
+            if len(samples) * INTERVAL > args.minutes * 60:
                 break
             time.sleep(max(0.0, begun + len(samples) * INTERVAL - time.monotonic()))
         window = subprocess.run(["xdotool", "search", "--name", "^Quandrix 2oo5$"], env=env, capture_output=True,
