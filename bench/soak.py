@@ -221,10 +221,11 @@ def main():
         frames = samples[-1]["frames"] - samples[0]["frames"]
         print("frames drawn                %.1f a second" % (frames / (samples[-1]["at"] - samples[0]["at"])))
         late = end.get("late")
-        print("late blocks of sound        %s" % ("not reported by the page" if late is None else late))
+        print("late sound                  %s" % ("not reported by the page" if late is None else
+                                                "%(stretches)d stretches, %(frames)d frames" % late))
         print("end                         %s, %.2f s after Escape" % (end["state"], end["ended"]))
-        if late:
-            refused.append("%d blocks of sound came late" % late)
+        if late is None or late["frames"]:
+            refused.append("late sound: %s" % late)
         if end["state"] != "ended":
             refused.append("the page was %r after Escape" % end["state"])
         for error in end["errors"]:

@@ -8,8 +8,9 @@
 // Nothing here depends on how the page makes its sound. The WebAssembly
 // memory is found by watching the module being instantiated; the heap is
 // measured after a garbage collection, so that what grows is what is kept.
-// A page that counts its late blocks of sound says so in its root element's
-// data-late-blocks attribute, read at the end when present.
+// The page counts the sound its audio thread had to play before the page
+// had made it: stretches of silence put in (data-underruns) and the frames
+// in them (data-late-frames) on its root element, read at the end.
 import fs from 'node:fs';
 import {createRequire} from 'node:module';
 import path from 'node:path';
@@ -136,8 +137,9 @@ try {
     if (next > begun + seconds * 1000) break;
     await sleep(Math.max(0, next - Date.now()) / 1000);
   }
-  const late = await page.evaluate(() => document.documentElement.dataset.lateBlocks);
-  report.end.late = late === undefined ? null : Number(late);
+  const late = await page.evaluate(() => [document.documentElement.dataset.underruns,
+                                            document.documentElement.dataset.lateFrames]);
+  report.end.late = late[0] === undefined ? null : {stretches: Number(late[0]), frames: Number(late[1])};
   const escape = Date.now();
   await page.keyboard.press('Escape');
   try {
