@@ -1,11 +1,13 @@
 #include "music/output.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 
 #include "music/mixer.h"
 #include "music/playback.h"
 #include "music/stream.h"
+#include "music/underruns.h"
 #include "platform/thread.h"
 
 namespace music {
@@ -31,6 +33,12 @@ struct Output {
     std::atomic<std::uint64_t> renderedBlocks{0};
     // For display: order position << 16 | row at the start of each ring block.
     std::array<std::atomic<std::uint32_t>, kMaxBlocks> blockStarts{};
+    // The late-block watch, touched only by whoever renders (the main thread
+    // until the worker starts, then the worker): the block the play position
+    // was in at the last look, counted from StartPlayback, and which ring
+    // blocks hold sound rendered since the device last entered them.
+    std::uint64_t seenBlock = 0;
+    std::array<bool, kMaxBlocks> fresh{};
 };
 
 Output output;
@@ -40,16 +48,40 @@ void RenderOneBlock() {
         const auto start = static_cast<std::uint32_t>(mixer.song->orderPosition & 0xFFFF) << 16 |
                            static_cast<std::uint32_t>(mixer.song->row & 0xFFFF);
         output.blockStarts[static_cast<std::size_t>(mixer.writeIndex)].store(start, std::memory_order_relaxed);
+        output.fresh[static_cast<std::size_t>(mixer.writeIndex)] = true;
     }
     RenderBlock();
     // Release: whoever sees the count also sees the block and the write index.
     output.renderedBlocks.fetch_add(1, std::memory_order_release);
 }
 
+// Counts the blocks the play position entered since the last look: each is
+// late when it still holds the sound of one ring pass earlier, and entering
+// it uses up what was rendered into it. The ring's blocks come around in
+// order, so of more than a ring's worth of entries in one look only the
+// first ring's worth can find anything rendered; the rest are all late.
+void CountEnteredBlocks(std::uint64_t bytes) {
+    const auto blocks = static_cast<std::uint64_t>(mixer.blockCount);
+    if (blocks == 0 || blocks > kMaxBlocks || mixer.blockFrames < 1) return;
+    const std::uint64_t now = bytes / 4 / static_cast<std::uint64_t>(mixer.blockFrames);
+    if (now <= output.seenBlock) return;
+    const std::uint64_t entered = now - output.seenBlock;
+    const std::uint64_t once = std::min(entered, blocks);
+    for (std::uint64_t block = output.seenBlock + 1; block <= output.seenBlock + once; ++block) {
+        bool& fresh = output.fresh[static_cast<std::size_t>(block % blocks)];
+        CountPlayedBlocks(1, !fresh);
+        fresh = false;
+    }
+    CountPlayedBlocks(entered - once, true);
+    output.seenBlock = now;
+}
+
 // The worker's loop body: each block, in order, that the play position has
 // left, and not a block more once a stop is requested.
 void RenderBlocksBehind() {
-    const std::int32_t playing = PlayingBlock(output.device->position(), mixer.ringFrames, mixer.blockFrames);
+    const std::uint64_t bytes = output.device->position();
+    CountEnteredBlocks(bytes);
+    const std::int32_t playing = PlayingBlock(bytes, mixer.ringFrames, mixer.blockFrames);
     while (mixer.writeIndex != playing && !output.stopRequest.load()) RenderOneBlock();
 }
 
@@ -65,6 +97,7 @@ void ResetOutput() {
     output.stopRequest.store(false);
     output.renderedBlocks.store(0);
     for (auto& start : output.blockStarts) start.store(0, std::memory_order_relaxed);
+    ResetUnderruns();
 }
 
 std::int32_t PlayingBlock(std::uint64_t bytes, std::int32_t ringFrames, std::int32_t blockFrames) {
@@ -104,6 +137,10 @@ bool StartPlayback(Module* song) {
     do {
         RenderOneBlock();
     } while (mixer.writeIndex != 0);
+    // The device starts in block 0, using up its first rendering.
+    ResetUnderruns();
+    output.seenBlock = 0;
+    output.fresh[0] = false;
     output.device->play(mixer.outputRing.get(), static_cast<std::size_t>(mixer.ringFrames));
 
     output.stopRequest.store(false);

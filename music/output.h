@@ -53,7 +53,9 @@ bool StopPlayback(Module* song);
 void ResetOutput();
 
 // The worker thread's entry: every 5 ms it asks the device for its position
-// and renders, in order, each block the position has left. Returns 0.
+// and renders, in order, each block the position has left. At each look it
+// first counts the blocks the position entered before the worker had
+// rendered them again (music/underruns.h; reset by StartPlayback). Returns 0.
 int AudioWorker(void* unused);
 
 // Blocks rendered since StartPlayback, the prefill's 100 included. Any

@@ -1,6 +1,10 @@
-// Whole-file writes on POSIX: the temporary file is made with O_EXCL under a
-// random name, written, closed and renamed over the final name; rename
-// replaces a file in one step.
+// Whole-file writes on POSIX: the bytes go to a new file beside the final
+// one, which is closed and renamed over the final name; rename replaces a
+// file in one step. On Linux the new file has no name while it is written
+// (O_TMPFILE) and is linked under a random temporary name only once whole,
+// so a tool killed half way (SIGKILL, a full disk's SIGXFSZ) leaves nothing
+// behind; elsewhere, or where the file system cannot, it is made with
+// O_EXCL under the random name from the start.
 #include "platform/write_file.h"
 
 #include <cerrno>
@@ -33,6 +37,37 @@ int CreateBeside(const fs::path& path, mode_t permissions, fs::path& temporary) 
     return -1;
 }
 
+#if defined(O_TMPFILE)
+// A file without a name in the folder of `path`; -1 where the system or the
+// file system has none, or where /proc, through which it gets its name
+// later, is missing.
+int CreateUnnamedBeside(const fs::path& path, mode_t permissions) {
+    if (access("/proc/self/fd", X_OK) != 0) return -1;
+    const fs::path folder = path.parent_path().empty() ? fs::path(".") : path.parent_path();
+    return open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, permissions);
+}
+
+// Gives the unnamed file `fd` a random temporary name beside `path`; false
+// with errno set.
+bool NameBeside(int fd, const fs::path& path, fs::path& temporary) {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporary = TemporaryNameBeside(path, static_cast<std::uint32_t>(random()));
+        if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temporary.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
+        if (errno != EEXIST) break;
+    }
+    temporary.clear();
+    return false;
+}
+#else
+int CreateUnnamedBeside(const fs::path&, mode_t) { return -1; }
+bool NameBeside(int, const fs::path&, fs::path&) {
+    errno = ENOTSUP;
+    return false;
+}
+#endif
+
 bool WriteAll(int fd, std::span<const std::uint8_t> bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
@@ -47,7 +82,51 @@ bool WriteAll(int fd, std::span<const std::uint8_t> bytes) {
     return true;
 }
 
+bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+// The standard stream (0, 1 or 2) that `path` names, or -1.
+int StandardStreamOf(const fs::path& path) {
+    struct stat target {};
+    if (stat(path.c_str(), &target) != 0) return -1;
+    for (int fd : {STDOUT_FILENO, STDERR_FILENO, STDIN_FILENO}) {
+        struct stat stream {};
+        if (fstat(fd, &stream) == 0 && SameFile(stream, target)) return fd;
+    }
+    return -1;
+}
+
+bool UnderSystemFolder(const fs::path& path) {
+    std::error_code ignored;
+    const fs::path absolute = fs::absolute(path, ignored).lexically_normal();
+    auto part = absolute.begin();
+    if (part == absolute.end() || *part != "/" || ++part == absolute.end()) return false;
+    return *part == "dev" || *part == "proc";
+}
+
 }  // namespace
+
+bool WrittenStraight(const fs::path& path) {
+    if (UnderSystemFolder(path)) return true;
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) return false;
+    if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) return true;
+    return StandardStreamOf(path) >= 0;
+}
+
+std::FILE* OpenStraight(const fs::path& path, std::string& error) {
+    // A stream open only for reading (standard input, often /dev/null) is
+    // no way to write: the path is opened anew then.
+    const int stream = StandardStreamOf(path);
+    const bool writable = stream >= 0 && (fcntl(stream, F_GETFL) & O_ACCMODE) != O_RDONLY;
+    const int fd = writable ? fcntl(stream, F_DUPFD_CLOEXEC, 0)
+                            : open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    std::FILE* file = fd >= 0 ? fdopen(fd, "wb") : nullptr;
+    if (!file) {
+        error = "cannot write " + path.string() + ": " + Reason(errno);
+        if (fd >= 0) close(fd);
+    }
+    return file;
+}
 
 bool WriteFileAtomically(const fs::path& path, std::span<const std::uint8_t> bytes, std::string& error,
                          WriteMode mode) {
@@ -56,12 +135,12 @@ bool WriteFileAtomically(const fs::path& path, std::span<const std::uint8_t> byt
         error = "cannot write " + path.string() + ": " + Reason(code) + (keep ? "; " + path.string() + " is unchanged" : "");
         return false;
     };
-    if (IsDeviceOrPipe(path)) {
-        const int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
-        if (fd < 0) return fail(errno);
-        const bool ok = WriteAll(fd, bytes);
+    if (WrittenStraight(path)) {
+        std::FILE* file = OpenStraight(path, error);
+        if (!file) return false;
+        const bool ok = WriteAll(fileno(file), bytes);
         const int code = errno;
-        close(fd);
+        std::fclose(file);
         return ok ? true : fail(code);
     }
     fs::path target = path;
@@ -74,12 +153,16 @@ bool WriteFileAtomically(const fs::path& path, std::span<const std::uint8_t> byt
         permissions = st.st_mode & 07777;
     }
     fs::path temporary;
-    const int fd = CreateBeside(target, keep ? 0600 : permissions, temporary);
+    const mode_t initial = keep ? 0600 : permissions;
+    int fd = CreateUnnamedBeside(target, initial);
+    const bool unnamed = fd >= 0;
+    if (!unnamed) fd = CreateBeside(target, initial, temporary);
     if (fd < 0) return fail(errno);
     bool ok = WriteAll(fd, bytes);
     // The old mode exactly, whatever the umask would have taken from it.
     if (ok && keep) ok = fchmod(fd, permissions) == 0;
     if (ok && keep) ok = fsync(fd) == 0;
+    if (ok && unnamed) ok = NameBeside(fd, target, temporary);
     int code = errno;
     if (close(fd) != 0 && ok) {
         ok = false;
@@ -90,7 +173,7 @@ bool WriteFileAtomically(const fs::path& path, std::span<const std::uint8_t> byt
         code = errno;
     }
     if (!ok) {
-        unlink(temporary.c_str());
+        if (!temporary.empty()) unlink(temporary.c_str());
         return fail(code);
     }
     if (keep) {
@@ -105,8 +188,8 @@ bool WriteFileAtomically(const fs::path& path, std::span<const std::uint8_t> byt
 }
 
 fs::path CreateTemporaryBeside(const fs::path& path, std::string& error) {
-    if (IsDeviceOrPipe(path)) {
-        error = "cannot write " + path.string() + ": not a regular file";
+    if (WrittenStraight(path)) {
+        error = "cannot write " + path.string() + ": a device, a pipe or a standard stream, not a file to replace";
         return {};
     }
     fs::path temporary;

@@ -25,29 +25,36 @@ enum class WriteMode {
     KeepExisting,
 };
 
-// Writes `bytes` to `path` as `mode` says; into a device or pipe straight. False with the reason in `error`
+// Writes `bytes` to `path` as `mode` says; a path WrittenStraight is
+// written into as it stands (OpenStraight). False with the reason in `error`
 // ("cannot write PATH: ...", plus "PATH is unchanged" when it existed); the
-// temporary file is gone then and `path` is as it was.
+// temporary file is gone then and `path` is as it was. Where the system
+// offers files without a name (Linux), the bytes go to one that takes its
+// temporary name only once written, so that even a kill leaves nothing.
 bool WriteFileAtomically(const std::filesystem::path& path, std::span<const std::uint8_t> bytes, std::string& error,
                          WriteMode mode = WriteMode::Create);
 
 // For a file written piece by piece, here or by another program (ffmpeg):
 // creates a new empty temporary file beside `path` and returns its name, or
 // an empty path with "cannot write PATH: ..." in `error` (also when `path` is
-// a device or pipe, which has no "beside"). The caller renames it with RenameOver or
-// removes it.
+// WrittenStraight, which has no "beside"). The caller renames it with
+// RenameOver or removes it.
 std::filesystem::path CreateTemporaryBeside(const std::filesystem::path& path, std::string& error);
 
-// True for an existing path that is neither a regular file nor a folder: a
-// device or a pipe such as /dev/null, /dev/stdout or a FIFO. Such a path is
-// written into as it stands; a rename over it would replace the device's
-// name itself (as root, /dev/null would become a file).
-inline bool IsDeviceOrPipe(const std::filesystem::path& path) {
-    std::error_code error;
-    const std::filesystem::file_status status = std::filesystem::status(path, error);
-    if (error || !std::filesystem::exists(status)) return false;
-    return !std::filesystem::is_regular_file(status) && !std::filesystem::is_directory(status);
-}
+// True for a path that is written into as it stands rather than replaced by
+// a new file: an existing device or pipe (/dev/null, NUL, CON, a FIFO), any
+// path under /dev or /proc (/dev/stdout, /proc/self/fd/1), and a file that is
+// open as the process's standard input, output or error. A rename over such
+// a path would replace the device or the link itself (as root, /dev/null
+// would become a file), and `tool /dev/stdout > out.wav` would leave out.wav
+// empty while a new file took the link's place.
+bool WrittenStraight(const std::filesystem::path& path);
+
+// Opens a path WrittenStraight for writing in binary: through the standard
+// stream's own file when it is one (so that the position and the append
+// mode the shell gave it hold), else the path itself, made or emptied if it
+// is a file. nullptr with "cannot write PATH: ..." in `error`.
+std::FILE* OpenStraight(const std::filesystem::path& path, std::string& error);
 
 // Renames `temporary` over `path` in one step, replacing a file there. False
 // with "cannot write PATH: ..." in `error`; `temporary` is left in place then.

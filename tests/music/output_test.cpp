@@ -17,6 +17,7 @@
 #include "music/playback.h"
 #include "music/resource_stream.h"
 #include "music/stream.h"
+#include "music/underruns.h"
 #include "tools/xmrender/xmrender.h"
 
 namespace {
@@ -186,6 +187,31 @@ TEST_F(OutputTest, RingDisciplineAgainstThePlayPosition) {
     ASSERT_TRUE(WaitFor([] { return Rendered() == 205; }));
     EXPECT_EQ(music::mixer.writeIndex, 5);
     for (int i = 0; i < 5; ++i) EXPECT_EQ(Block(i), expected[200 + i]) << "block " << i;
+}
+
+TEST_F(OutputTest, BlocksPlayedBeforeTheyWereRenderedAgainAreCountedAsLate) {
+    ASSERT_TRUE(music::StartPlayback(song));
+    const auto playTo = [](std::uint64_t block, std::uint64_t rendered) {
+        FakeDevice::bytes = block * kBlockBytes;
+        return WaitFor([rendered] { return Rendered() == rendered; });
+    };
+    for (std::uint64_t block = 1; block <= 150; ++block) ASSERT_TRUE(playTo(block, 100 + block));
+    EXPECT_EQ(music::CurrentUnderruns().lateBlocks, 0u);
+    // The worker misses three seconds: of blocks 151..300 the first 99 still
+    // hold what was rendered for them; block 250 (the one playing at the last
+    // look) and the 50 after it hold the sound of a ring pass before.
+    ASSERT_TRUE(playTo(300, 300));
+    EXPECT_EQ(music::CurrentUnderruns().longestRun, 51u);
+    // The catch-up renders only the blocks behind the position, so 301..349
+    // come late too; block 350 was rendered at the look at 300.
+    ASSERT_TRUE(playTo(310, 310));
+    ASSERT_TRUE(playTo(350, 350));
+    EXPECT_EQ(music::CurrentUnderruns().lateBlocks, 100u);
+    EXPECT_EQ(music::CurrentUnderruns().longestRun, 100u);
+    for (std::uint64_t block = 351; block <= 460; ++block) ASSERT_TRUE(playTo(block, block));
+    EXPECT_EQ(music::CurrentUnderruns().lateBlocks, 100u);
+    ASSERT_TRUE(music::StartPlayback(song));  // a new playback, a new count
+    EXPECT_EQ(music::CurrentUnderruns().lateBlocks, 0u);
 }
 
 TEST_F(OutputTest, ADeviceWithoutThreadsRefillsFromItsCallback) {

@@ -195,6 +195,19 @@ TEST_F(XmRenderTool, AFailedWriteLeavesNoWavAndAPipeIsWrittenInPlace) {
     EXPECT_EQ(names, (std::vector<std::string>{"copy.wav", "pipe", "song.xm", "stderr.txt"}));
 }
 
+// Standard output named by its link is the file the shell opened for it:
+// the WAV lands there, at the shell's position, and /dev is left alone.
+TEST_F(XmRenderTool, StandardOutputByNameIsTheRedirectedFile) {
+    const std::string in = Write("song.xm", xmtest::BuildXm(kSong));
+    const fs::path out = dir / "out.wav";
+    constexpr std::uintmax_t kWavBytes = 44 + 4410 * 4;
+    ASSERT_EQ(Tool(in + " /dev/stdout --seconds 0.1 --quiet >" + out.string()).exitCode, 0);
+    EXPECT_EQ(fs::file_size(out), kWavBytes);
+    ASSERT_EQ(Tool(in + " /proc/self/fd/1 --seconds 0.1 --quiet >>" + out.string()).exitCode, 0);
+    EXPECT_EQ(fs::file_size(out), 2 * kWavBytes);
+    EXPECT_TRUE(fs::is_symlink("/dev/stdout"));
+}
+
 TEST(XmRenderOptions, FramesAreTheFloorOfSecondsTimesTheRate) {
     EXPECT_EQ(xmrender::FramesForSeconds(60.0), 2646000u);
     EXPECT_EQ(xmrender::FramesForSeconds(0.1), 4410u);

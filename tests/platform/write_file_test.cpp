@@ -9,8 +9,13 @@
 #include <string>
 #include <vector>
 
-#ifndef _WIN32
+#include <cstdio>
+
+#ifdef _WIN32
+#include <io.h>
+#else
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 #include "platform/write_file.h"
@@ -77,6 +82,47 @@ TEST_F(WriteFile, FailuresNameThePathAndLeaveNothing) {
     fs::create_directory(dir / "folder");
     EXPECT_FALSE(Write(dir / "folder", "x", error));
     EXPECT_EQ(Names(dir), std::vector<std::string>{"folder"});
+}
+
+// Whatever is not a file to replace is written into as it stands: devices,
+// and the file a shell's redirection opened for standard output, at its
+// position. A read-only file is replaced like any other, and stays
+// read-only when kept.
+TEST_F(WriteFile, DevicesAndStandardStreamsAreWrittenStraightReadOnlyFilesReplaced) {
+    std::string error;
+#ifdef _WIN32
+    for (const char* device : {"NUL", "nul.txt", "CON", "COM1", "\\\\.\\NUL"}) {
+#else
+    for (const char* device : {"/dev/null", "/dev/stdout", "/proc/self/fd/1", "/dev/shm/new.wav"}) {
+#endif
+        EXPECT_TRUE(platform::WrittenStraight(device)) << device;
+        EXPECT_TRUE(platform::CreateTemporaryBeside(device, error).empty()) << device;
+    }
+    EXPECT_TRUE(Write(platform::WrittenStraight("NUL") ? "NUL" : "/dev/null", "into nothing", error)) << error;
+    EXPECT_FALSE(platform::WrittenStraight(dir / "missing.wav"));
+
+    ASSERT_TRUE(Write(dir / "out", "", error)) << error;
+    std::fflush(stdout);
+    const int saved = dup(1);
+    std::FILE* redirected = std::fopen((dir / "out").string().c_str(), "wb");
+    dup2(fileno(redirected), 1);
+    std::fclose(redirected);
+    std::fputs("before ", stdout);
+    std::fflush(stdout);
+    EXPECT_TRUE(platform::WrittenStraight(dir / "out"));
+    EXPECT_TRUE(Write(dir / "out", "after", error)) << error;
+    dup2(saved, 1);
+    close(saved);
+    EXPECT_EQ(Read(dir / "out"), "before after");
+    EXPECT_FALSE(platform::WrittenStraight(dir / "out"));
+
+    ASSERT_TRUE(Write(dir / "exe", "old", error)) << error;
+    fs::permissions(dir / "exe", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    ASSERT_TRUE(Write(dir / "exe", "new", error, platform::WriteMode::KeepExisting)) << error;
+    EXPECT_EQ(fs::status(dir / "exe").permissions() & fs::perms::owner_write, fs::perms::none);
+    ASSERT_TRUE(Write(dir / "exe", "newer", error)) << error;
+    EXPECT_EQ(Read(dir / "exe"), "newer");
+    EXPECT_EQ(Names(dir), (std::vector<std::string>{"exe", "out"}));
 }
 
 #ifndef _WIN32

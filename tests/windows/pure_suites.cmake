@@ -32,3 +32,9 @@ quandrix_add_test(music_replay_tests
 quandrix_add_test(scene_tests
   SOURCES scene/tube_mesh_test.cpp scene/timeline_test.cpp scene/point_cloud_test.cpp
   LIBS quandrix_scene quandrix_app quandrix_assets)
+
+# The file writer's Win32 realisation: devices, standard streams, read-only
+# targets and kept attributes.
+quandrix_add_test(platform_write_file_tests
+  SOURCES platform/write_file_test.cpp
+  LIBS quandrix_platform)

@@ -140,6 +140,18 @@ class TextPatch(unittest.TestCase):
         # Nothing left beside it: the temporary file was renamed over the exe.
         self.assertEqual(sorted(os.listdir(self.work)), ["other.exe", "pages.txt", "quandrix.exe"])
 
+    def test_windows_patch_follows_a_link_and_keeps_a_read_only_exe_read_only(self):
+        # Wine shows the host's symbolic link as the file itself: only the
+        # link's final path tells the writer where the exe really is.
+        link = os.path.join(self.work, "link.exe")
+        os.symlink("quandrix.exe", link)
+        os.chmod(self.exe, 0o555)
+        code, _, err = self.windows("set", link, self.text, "--pages", "2")
+        self.assertEqual(code, 0, err)
+        self.assertTrue(os.path.islink(link))
+        self.assertIn("WINDOWS ROUND TRIP", self.linux("show", self.exe).stdout)
+        self.assertEqual(os.stat(self.exe).st_mode & 0o777, 0o555)
+
     def test_windows_refusal_leaves_the_exe_as_it_was(self):
         before = read(self.exe)
         with open(self.text, "w") as f:

@@ -140,8 +140,9 @@ public:
         if (!outDir_.empty()) {
             const fs::path file = fs::path(outDir_) / FrameFileName(index);
             if (!EncodePng(topDown_.data(), kWidth, kHeight, png_)) return Failed("cannot encode " + file.string());
-            // A file that cannot be written is the output's fault, as at the start.
-            if (!platform::WriteFileAtomically(file, png_, error)) return Refused(error);
+            // The folder took a file at the start: one that cannot be written
+            // now (a full disk) is a failure on the way, as ffmpeg's would be.
+            if (!platform::WriteFileAtomically(file, png_, error)) return Failed(error);
         }
         if (video_ && !video_->WriteFrame(topDown_.data(), error)) return Failed(error);
         return {};

@@ -101,8 +101,9 @@ cli::Tool CommandLine(Options& options) {
         "says otherwise; the video's sound is rendered offline by the intro's own player.\n"
         "A progress line goes to standard error. Every file appears complete or not at all.\n"
         "\n"
-        "Exit status: 0 written; 1 no OpenGL context, a failed start-up, ffmpeg failed or\n"
-        "interrupted; 2 a bad option, no ffmpeg on PATH, or an output that cannot be written."};
+        "Exit status: 0 written; 1 no OpenGL context, a failed start-up, a frame that could\n"
+        "not be written (a full disk), ffmpeg failed or interrupted; 2 a bad option, no\n"
+        "ffmpeg on PATH, or an output that cannot be written at the start."};
     tool.options = {
         {"", "", "Output (at least one):", nullptr},
         {"--out", "DIR", "frame_00000.png, frame_00001.png, ... (640 x 480 RGB) into DIR,\n"

@@ -17,7 +17,7 @@
 namespace capture {
 
 inline constexpr int kExitDone = 0;
-inline constexpr int kExitFailed = 1;       // no GL context, the start-up failed, ffmpeg failed, interrupted
+inline constexpr int kExitFailed = 1;       // no GL context, the start-up failed, a frame not written, ffmpeg failed, interrupted
 inline constexpr int kExitRefused = 2;      // a bad option, no ffmpeg, an output that cannot be written
 
 inline constexpr int kDefaultFps = 60;

@@ -5,6 +5,7 @@
 #include "music/mixer.h"
 #include "music/output.h"
 #include "music/playback.h"
+#include "music/underruns.h"
 #include "music/xm_loader.h"
 #include "platform/console.h"
 #include "tools/xmrender/xmrender.h"
@@ -22,14 +23,16 @@ void PrintStatus(std::FILE* out, const music::Module& song, bool terminal, bool 
     const double seconds = heard.seconds - 60.0 * minutes;
     const int order = heard.orderPosition;
     const int pattern = order >= 0 && order < song.songLength ? song.orderTable[static_cast<std::size_t>(order)] : 0;
+    const music::Underruns late = music::CurrentUnderruns();
     if (terminal) {
-        std::fprintf(out, "\rorder %3d/%-3d  pattern %3d  row %3d  %3d:%05.2f ", order, song.songLength - 1, pattern,
-                     heard.row, minutes, seconds);
+        std::fprintf(out, "\rorder %3d/%-3d  pattern %3d  row %3d  %3d:%05.2f  late %llu ", order, song.songLength - 1,
+                     pattern, heard.row, minutes, seconds, static_cast<unsigned long long>(late.lateBlocks));
         if (last) std::fputc('\n', out);
     } else if (last) {
         std::fprintf(out, "stopped at order %d, pattern %d, row %d after %d:%05.2f\n", order, pattern, heard.row,
                      minutes, seconds);
     }
+    if (last && late.lateBlocks > 0) std::fprintf(out, "%s\n", music::DescribeUnderruns(late).c_str());
     std::fflush(out);
 }
 

@@ -42,18 +42,23 @@ void WavWriter::Discard() {
 
 bool WavWriter::Open(const std::string& path, std::uint32_t rate, std::uint32_t frames) {
     path_ = path;
-    std::filesystem::path target = path_;
-    if (!platform::IsDeviceOrPipe(path_)) {
-        std::string error;
+    std::string error;
+    if (platform::WrittenStraight(path_)) {
+        file_ = platform::OpenStraight(path_, error);
+        if (!file_) {
+            ok_ = false;
+            error_ = error;
+            return false;
+        }
+    } else {
         temporary_ = platform::CreateTemporaryBeside(path_, error);
         if (temporary_.empty()) {
             ok_ = false;
             error_ = error;
             return false;
         }
-        target = temporary_;
+        file_ = std::fopen(temporary_.string().c_str(), "wb");
     }
-    file_ = std::fopen(target.string().c_str(), "wb");
     if (!file_) {
         const int code = errno;
         Discard();

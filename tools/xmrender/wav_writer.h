@@ -3,8 +3,9 @@
 // with the sizes the caller announces, then the frames. Little-endian on any
 // host. The file grows under a temporary name beside the final one and takes
 // that name only when closed whole, so a failed or interrupted render never
-// leaves a truncated WAV behind; a device or pipe (/dev/null, /dev/stdout)
-// is written straight.
+// leaves a truncated WAV behind; a device, a pipe or a standard stream
+// (/dev/null, /dev/stdout, whatever standard output was redirected to) is
+// written straight (platform::WrittenStraight).
 
 #include <cstdint>
 #include <cstdio>
@@ -32,6 +33,9 @@ public:
     // Flushes, closes and puts the file under its name; false when any step
     // failed, and then nothing is left under the name or beside it.
     bool Close();
+    // Closes the file and removes what was written under the temporary
+    // name; the final name is left as it was.
+    void Abandon() { Discard(); }
     // "cannot write PATH: reason" after a failure.
     const std::string& Error() const { return error_; }
 

@@ -12,6 +12,7 @@
 #include "music/offline_render.h"
 #include "music/stream.h"
 #include "music/xm_loader.h"
+#include "platform/console.h"
 #include "tools/cli/command_line.h"
 #include "tools/songfile/song_file.h"
 #include "tools/songreport/engine_report.h"
@@ -113,6 +114,9 @@ int RenderToWav(const Options& options, std::FILE* err) {
 
     const std::uint64_t frames = std::min(FramesForSeconds(options.seconds), kMaxWavFrames);
     int result = kExitRendered;
+    // Ctrl+C and SIGTERM end the render between two pieces, so that the
+    // temporary file (reserved at the full size) goes with it.
+    platform::CatchInterrupt();
     WavWriter wav;
     if (!wav.Open(options.output, music::kOutputRate, static_cast<std::uint32_t>(frames))) {
         std::fprintf(err, "%s\n", wav.Error().c_str());
@@ -125,14 +129,23 @@ int RenderToWav(const Options& options, std::FILE* err) {
         // of up to 128 KiB (the ring's end cuts some shorter).
         constexpr std::uint64_t pieceFrames = 32768;
         bool ok = true;
+        bool interrupted = false;
         for (std::uint64_t written = 0; ok && written < frames;) {
+            if (platform::InterruptRequested()) {
+                interrupted = true;
+                break;
+            }
             std::uint64_t n = std::min(pieceFrames, frames - written);
             const std::int16_t* played = music::ReadPlayedFramesInPlace(n);
             ok = wav.Write(played, n);
             written += n;
         }
         // Close puts the file under its name only when every piece went in.
-        if (!ok || !wav.Close()) {
+        if (interrupted) {
+            wav.Abandon();
+            std::fprintf(err, "quandrix-xmrender: interrupted before %s was written whole\n", options.output.c_str());
+            result = kExitWriteFailed;
+        } else if (!ok || !wav.Close()) {
             std::fprintf(err, "%s\n", wav.Error().c_str());
             result = kExitWriteFailed;
         }

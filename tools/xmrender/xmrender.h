@@ -52,13 +52,16 @@ bool InstallFileStream(const std::string& path, std::FILE* err);
 void RemoveFileStream();
 
 // --play: plays options.input live through the sound device with the
-// intro's own output thread, showing order position, row and time on one
-// updating line, until Enter or Ctrl+C. 0 after a clean stop, 1 without a
-// sound device, 2 for a song the loader refuses.
+// intro's own output thread, showing order position, row, time and the
+// blocks played late (music/underruns.h) on one updating line, until Enter
+// or Ctrl+C; a line on the late blocks at the end when there were any. 0
+// after a clean stop, 1 without a sound device, 2 for a song the loader
+// refuses.
 int PlaySong(const Options& options, std::FILE* out, std::FILE* err);
 
 // Renders options.input into options.output; returns the exit code and
-// prints any reason to err.
+// prints any reason to err. Ctrl+C or SIGTERM ends it with 1, the output as
+// it was and no temporary file left.
 int RenderToWav(const Options& options, std::FILE* err);
 
 }  // namespace xmrender
