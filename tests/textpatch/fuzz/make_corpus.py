@@ -2,9 +2,10 @@
 """Makes the text patcher's fuzz seeds from the real files; run by hand when
 the text block or the page's shape changes (the outputs are committed).
 text_corpus/: `quandrix-textpatch show` of the built intro (where the
-example in docs/tools.md starts) and an edited copy. program_corpus/: the intro's
-text block with the bytes around it, and the page cut down to the head and
-tail of its script around a data: address whose module holds the same block.
+example in docs/tools.md starts) and an edited copy. program_corpus/: the
+intro's text block with the bytes around it, and the page cut down to the
+head and tail of its script around a data: address whose module holds the
+same block.
 Usage: make_corpus.py TEXTPATCH INTRO PAGE"""
 
 import base64
