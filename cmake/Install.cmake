@@ -1,8 +1,9 @@
 # `cmake --install`: the programs to bin/, one manual page per program to
 # share/man/man1/, the README, the licence and the third-party notices to
-# share/doc/quandrix/; every path a GNUInstallDirs one, so a distribution can
-# move each. CPack's Debian package (`cpack -G DEB` in the build tree) is made
-# from the same install.
+# share/doc/quandrix/, and the documents the README links to into docs/ there,
+# so that the links between them still lead somewhere; every path a
+# GNUInstallDirs one, so a distribution can move each. CPack's Debian package
+# (`cpack -G DEB` in the build tree) is made from the same install.
 set(CMAKE_INSTALL_DOCDIR "share/doc/quandrix" CACHE PATH "Documentation (DATAROOTDIR/doc/quandrix)")
 include(GNUInstallDirs)
 
@@ -17,6 +18,8 @@ foreach(program quandrix quandrix-capture quandrix-texdump quandrix-textpatch qu
   endif()
 endforeach()
 install(FILES README.md LICENSE THIRD_PARTY.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+file(GLOB QUANDRIX_DOCS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/docs/*.md)
+install(FILES ${QUANDRIX_DOCS} DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
 
 if(WIN32)
   return()

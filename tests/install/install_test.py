@@ -10,6 +10,7 @@ fails.
 import argparse
 import glob
 import os
+import re
 import subprocess
 import sys
 import tempfile
@@ -62,6 +63,10 @@ def check_install(build, programs):
                   f"man --warnings {program}.1 {groff.stderr}")
         for doc in ("README.md", "LICENSE", "THIRD_PARTY.md"):
             check(os.path.isfile(f"{usr}/share/doc/quandrix/{doc}"), f"share/doc/quandrix/{doc}")
+        # The README's links into docs/ lead to the installed documents.
+        with open(f"{usr}/share/doc/quandrix/README.md") as f:
+            linked = set(re.findall(r"\]\((docs/[\w-]+\.md)\)", f.read()))
+        check(linked and all(os.path.isfile(f"{usr}/share/doc/quandrix/{d}") for d in linked), f"installed {linked}")
         version = run(f"{usr}/bin/quandrix-xminfo", "--version")
         check(version.returncode == 0, "the installed quandrix-xminfo runs")
 

@@ -2,9 +2,10 @@
 """Makes the text patcher's fuzz seeds from the real files; run by hand when
 the text block or the page's shape changes (the outputs are committed).
 text_corpus/: `quandrix-textpatch show` of the built intro (where the
-README's example starts) and an edited copy. program_corpus/: the intro's
-text block with the bytes around it, and the page cut down to the head and
-tail of its script around a data: address whose module holds the same block.
+example in docs/tools.md starts) and an edited copy. program_corpus/: the
+intro's text block with the bytes around it, and the page cut down to the
+head and tail of its script around a data: address whose module holds the
+same block.
 Usage: make_corpus.py TEXTPATCH INTRO PAGE"""
 
 import base64
@@ -32,7 +33,7 @@ def write(folder, name, data):
 textpatch, intro, page = sys.argv[1:4]
 shown = subprocess.run([textpatch, "show", intro], capture_output=True, check=True).stdout
 write("text_corpus", "shown.txt", shown)
-write("text_corpus", "edited.txt", b"; three pages, as the README's example edits them\n" +
+write("text_corpus", "edited.txt", b"; three pages, as the example in docs/tools.md edits them\n" +
       shown.lower().replace(b"; page 3", b"new\r\n\n\n   \n; page 3"))
 with open(intro, "rb") as f:
     write("program_corpus", "intro_block.bin", block_excerpt(f.read()))
