@@ -154,7 +154,10 @@ bool CreateContext(const char* canvasSelector) {
     return true;
 }
 
-void Present() { Flush(); }
+void Present() {
+    Flush();
+    if (State().context) quandrix_webgl_present();
+}
 
 void DestroyContext() {
     Layer& layer = State();
