@@ -11,7 +11,9 @@
 // FILE is the one-file page quandrix.html, opened from disk (file://) as a
 // person opens a downloaded page. A visit opens FILE#FRAGMENT in a fresh
 // page of 640 x 480 pixels (or "viewport": [WIDTH, HEIGHT]); with "record":
-// true every buffer the page's ScriptProcessorNode produces is kept. It runs
+// true every buffer the page's ScriptProcessorNode produces is kept; with
+// "script": JS that runs in the page before the page's own (the benchmark
+// switches parts of the drawing off with it). It runs
 // its steps in order:
 //   {"state": S, "timeout": SECONDS}  wait until the page's data-show is S
 //   {"sleep": SECONDS}
@@ -30,8 +32,9 @@
 // seconds spent inside those frames' callbacks, on the page's own thread)
 // and "cpu" (the browser's CPU seconds over them by "process/thread", the
 // numbers in thread names as #); "loseContext" adds "lostNote" (the text of
-// the page's note while the context was lost, or null) and "restored"
-// (whether the note went away once it was back).
+// the page's note while the context was lost, or null), "restored"
+// (whether the note went away once it was back) and "stateRestored" (the
+// page's data-show then).
 // A "state" step reports the exit status the page held then. A visit reports its steps, the console messages ({"type", "text"}),
 // uncaught page errors, every request the page made other than for itself
 // and its data: addresses,
@@ -155,6 +158,7 @@ async function visit(browser, wanted) {
   await page.setViewport({width, height, deviceScaleFactor: 1});
   await page.evaluateOnNewDocument(frameCounter);
   if (wanted.record) await page.evaluateOnNewDocument(audioRecorder);
+  if (wanted.script) await page.evaluateOnNewDocument(wanted.script);
   const opened = Date.now();
   const now = () => (Date.now() - opened) / 1000;
   await page.goto(pageUrl + (wanted.fragment ? '#' + wanted.fragment : ''));
@@ -209,6 +213,7 @@ async function visit(browser, wanted) {
       }, step.loseContext);
       done.restored = await page.waitForFunction(() => !document.getElementById('quandrix-lost'), {timeout: 10000})
         .then(() => true, () => false);
+      done.stateRestored = await page.evaluate(() => document.documentElement.dataset.show);
     }
     done.at = now();
     report.steps.push(done);
