@@ -16,5 +16,8 @@ if ! cmake --preset default >"$log" 2>&1; then
   exit 1
 fi
 grep -E '^-- Leaving out' "$log" || true
+# exec replaces this shell, so the EXIT trap would never run for the log.
+rm -f "$log"
+trap - EXIT
 cmake --build --preset default --target quandrix
 exec build/default/app/quandrix

@@ -169,7 +169,7 @@ platform::LRESULT WindowProc(std::uint32_t message, platform::WPARAM wParam, pla
     case platform::WM_KEYDOWN:
         // A code outside the table is ignored rather than written past it.
         if (wParam < keyDown.size()) keyDown[wParam] = 1;
-        if (wParam == platform::VK_ESCAPE || wParam == platform::VK_SPACE) exitKeyPressed = true;
+        if (IsExitKey(wParam)) exitKeyPressed = true;
         return 0;
     case platform::WM_KEYUP:
         if (wParam < keyDown.size()) keyDown[wParam] = 0;

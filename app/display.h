@@ -26,6 +26,11 @@ extern bool windowActive;                       // the window is not minimised
 // released, so a press shorter than a frame or two would otherwise be lost.
 extern bool exitKeyPressed;
 
+// The keys that ask the intro to leave: Escape and Space.
+inline bool IsExitKey(platform::WPARAM key) { return key == platform::VK_ESCAPE || key == platform::VK_SPACE; }
+// An exit key is held down now.
+inline bool ExitKeyHeld() { return keyDown[platform::VK_ESCAPE] != 0 || keyDown[platform::VK_SPACE] != 0; }
+
 // Back to the starting values, the record of which window, device context
 // and rendering context exist included (tests; nothing is released).
 void ResetDisplayState();

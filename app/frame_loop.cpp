@@ -57,8 +57,7 @@ void RunFrame(FrameLoop& loop, const FrameLoopHost& host) {
         if (windowActive) host.drawScene(loop.clocks);
         // Held now, or pressed since the last look and perhaps already
         // released.
-        const bool exitKey =
-            keyDown[platform::VK_ESCAPE] != 0 || keyDown[platform::VK_SPACE] != 0 || exitKeyPressed;
+        const bool exitKey = ExitKeyHeld() || exitKeyPressed;
         exitKeyPressed = false;
         if (exitKey && exitFade == 0.0f) exitFade = kExitFadeSeconds;
     }

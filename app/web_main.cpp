@@ -77,7 +77,7 @@ void Hold() {
         }
         platform::TranslateMessage(message);
         platform::DispatchMessage(message);
-        if (app::keyDown[platform::VK_ESCAPE] || app::keyDown[platform::VK_SPACE]) return Resume();
+        if (app::ExitKeyHeld()) return Resume();
     }
 }
 

@@ -9,10 +9,12 @@ string(FIND "${page}" "${tag}" at)
 if(at EQUAL -1)
   message(FATAL_ERROR "${TEMPLATE} has no ${tag} to replace")
 endif()
-# Inside a <script> element the text "</script" would end it early.
-string(FIND "${script}" "</script" closing)
+# Inside a <script> element the text "</script" would end it early, in any
+# mix of cases (HTML tag names are case-insensitive).
+string(TOLOWER "${script}" lowered)
+string(FIND "${lowered}" "</script" closing)
 if(NOT closing EQUAL -1)
-  message(FATAL_ERROR "${SCRIPT} contains </script and cannot be inlined")
+  message(FATAL_ERROR "${SCRIPT} contains </script (in some case) and cannot be inlined")
 endif()
 string(REPLACE "${tag}" "<script>\n${script}</script>" page "${page}")
 # Written beside and renamed, so the page is never seen half written.

@@ -112,12 +112,21 @@ void ResetChannelForInstrument(Channel& channel, const Sample& sample) {
     channel.updateFlags |= UpdateVolume | UpdatePanning;
 }
 
+namespace {
+
+// The linear table's exponent, in 768ths of an octave above 8,363 Hz; a
+// positive delta raises the pitch.
+std::int64_t LinearExponent(std::int32_t period, std::int32_t periodDelta) {
+    return std::int64_t{4608} - period + periodDelta;
+}
+
+}  // namespace
+
 std::int64_t PeriodFrequency(bool linear, std::int32_t period, std::int32_t periodDelta) {
     double frequency;
     if (linear) {
-        // Bit-exact: double precision, floor(8363 x 2^((4608 - period +
-        // delta) / 768)); a positive delta raises the pitch.
-        const std::int64_t exponent = std::int64_t{4608} - period + periodDelta;
+        // Bit-exact: double precision, floor(8363 x 2^(exponent / 768)).
+        const std::int64_t exponent = LinearExponent(period, periodDelta);
         frequency = std::floor(8363.0 * std::pow(2.0, static_cast<double>(exponent) / 768.0));
     } else {
         const std::int64_t sum = std::int64_t{period} + periodDelta;
@@ -205,7 +214,7 @@ void UpdateVoice(Channel& channel, const Sample& sample, const Module& module) {
     if (flags & UpdateFrequency) {
         std::int64_t frequency;
         if (UsesLinearFrequencies(module)) {
-            const std::int64_t exponent = std::int64_t{4608} - channel.period + channel.periodDelta;
+            const std::int64_t exponent = LinearExponent(channel.period, channel.periodDelta);
             if (!channel.frequencyKnown || channel.frequencyExponent != exponent) {
                 channel.frequency = PeriodFrequency(true, channel.period, channel.periodDelta);
                 channel.frequencyExponent = exponent;

@@ -103,6 +103,25 @@ __attribute__((target("avx2"), always_inline)) inline void AddEightFrames(float*
     _mm256_storeu_ps(out + 8, _mm256_add_ps(_mm256_loadu_ps(out + 8), second));
 }
 
+// The end of every eight-frame group: s0 + t x (s1 - s0) with t = half
+// fraction x 2^-31 (Interpolate's arithmetic, lane by lane), times the
+// frames' gains (the same for all, or frameGains' 16 values), added into out.
+__attribute__((target("avx2"), always_inline)) inline void InterpolateAndAdd(float* out, __m256 s0, __m256 s1,
+                                                                             __m256i halfFraction, __m256 gains,
+                                                                             const float* frameGains) {
+    const __m256 t = _mm256_mul_ps(_mm256_cvtepi32_ps(halfFraction), _mm256_set1_ps(0x1p-31f));
+    const __m256 values = _mm256_add_ps(s0, _mm256_mul_ps(t, _mm256_sub_ps(s1, s0)));
+    AddEightFrames(out, values, frameGains ? _mm256_loadu_ps(frameGains) : gains,
+                   frameGains ? _mm256_loadu_ps(frameGains + 8) : gains);
+}
+
+// The two values of each lane's 32-bit pair as floats: s0 from the low half,
+// s1 from the high half.
+__attribute__((target("avx2"), always_inline)) inline void SplitPairs(__m256i pair, __m256& s0, __m256& s1) {
+    s0 = _mm256_cvtepi32_ps(_mm256_srai_epi32(_mm256_slli_epi32(pair, 16), 16));
+    s1 = _mm256_cvtepi32_ps(_mm256_srai_epi32(pair, 16));
+}
+
 // Eight frames at a time; returns the frames done. With steps below 2.0 (all
 // but the highest notes) four consecutive frames read at most eight values
 // from the lowest one on, so each half of the vector loads its four frames'
@@ -121,7 +140,6 @@ __attribute__((target("avx2"), always_inline)) inline void AddEightFrames(float*
 __attribute__((target("avx2"))) std::int32_t MixAvx2(const std::int16_t* data, std::int64_t& position,
                                                      std::int64_t step, float* out, std::int32_t frames,
                                                      float leftGain, float rightGain, const float* frameGains) {
-    const __m256 scale = _mm256_set1_ps(0x1p-31f);
     const __m256 gains = _mm256_setr_ps(leftGain, rightGain, leftGain, rightGain, leftGain, rightGain, leftGain,
                                         rightGain);
     std::int64_t p = position;
@@ -142,7 +160,10 @@ __attribute__((target("avx2"))) std::int32_t MixAvx2(const std::int16_t* data, s
             // Forward below 1.0 (most notes): the eight frames read the values
             // from P's integer part to 8 beyond it, so two loads of eight
             // values, widened, and a permutation by each frame's offset give
-            // every frame its s0 and s1.
+            // every frame its s0 and s1. With all eight frames on a sample's
+            // last value (the smallest steps) the loads reach the last of its
+            // guard values.
+            static_assert(kSampleGuardValues >= 8, "the eight-frame loads reach 8 values past a frame");
             for (; j + 8 <= frames; j += 8) {
                 const auto first = static_cast<std::int32_t>(p >> 32);
                 const __m256i fraction =
@@ -154,12 +175,9 @@ __attribute__((target("avx2"))) std::int32_t MixAvx2(const std::int16_t* data, s
                     _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + first)));
                 const __m256i next =
                     _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + first + 1)));
-                const __m256 s0 = _mm256_cvtepi32_ps(_mm256_permutevar8x32_epi32(here, offset));
-                const __m256 s1 = _mm256_cvtepi32_ps(_mm256_permutevar8x32_epi32(next, offset));
-                const __m256 t = _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_srli_epi32(fraction, 1)), scale);
-                const __m256 values = _mm256_add_ps(s0, _mm256_mul_ps(t, _mm256_sub_ps(s1, s0)));
-                AddEightFrames(out + 2 * j, values, frameGains ? _mm256_loadu_ps(frameGains + 2 * j) : gains,
-                               frameGains ? _mm256_loadu_ps(frameGains + 2 * j + 8) : gains);
+                InterpolateAndAdd(out + 2 * j, _mm256_cvtepi32_ps(_mm256_permutevar8x32_epi32(here, offset)),
+                                  _mm256_cvtepi32_ps(_mm256_permutevar8x32_epi32(next, offset)),
+                                  _mm256_srli_epi32(fraction, 1), gains, frameGains ? frameGains + 2 * j : nullptr);
                 p += 8 * step;
             }
             position = p;
@@ -189,12 +207,11 @@ __attribute__((target("avx2"))) std::int32_t MixAvx2(const std::int16_t* data, s
                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + low1)), 1);
             const __m256i pair = _mm256_shuffle_epi8(
                 window, _mm256_add_epi32(_mm256_shuffle_epi8(_mm256_add_epi32(offset, offset), byteOfLane), pairBytes));
-            const __m256 s0 = _mm256_cvtepi32_ps(_mm256_srai_epi32(_mm256_slli_epi32(pair, 16), 16));
-            const __m256 s1 = _mm256_cvtepi32_ps(_mm256_srai_epi32(pair, 16));
-            const __m256 t = _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_srli_epi32(fraction, 1)), scale);
-            const __m256 values = _mm256_add_ps(s0, _mm256_mul_ps(t, _mm256_sub_ps(s1, s0)));
-            AddEightFrames(out + 2 * j, values, frameGains ? _mm256_loadu_ps(frameGains + 2 * j) : gains,
-                           frameGains ? _mm256_loadu_ps(frameGains + 2 * j + 8) : gains);
+            __m256 s0;
+            __m256 s1;
+            SplitPairs(pair, s0, s1);
+            InterpolateAndAdd(out + 2 * j, s0, s1, _mm256_srli_epi32(fraction, 1), gains,
+                              frameGains ? frameGains + 2 * j : nullptr);
             p += 8 * step;
         }
     } else {
@@ -208,12 +225,10 @@ __attribute__((target("avx2"))) std::int32_t MixAvx2(const std::int16_t* data, s
             const __m256i halfFraction =
                 _mm256_setr_epi32(HalfFraction(q[0]), HalfFraction(q[1]), HalfFraction(q[2]), HalfFraction(q[3]),
                                   HalfFraction(q[4]), HalfFraction(q[5]), HalfFraction(q[6]), HalfFraction(q[7]));
-            const __m256 s0 = _mm256_cvtepi32_ps(_mm256_srai_epi32(_mm256_slli_epi32(pair, 16), 16));
-            const __m256 s1 = _mm256_cvtepi32_ps(_mm256_srai_epi32(pair, 16));
-            const __m256 t = _mm256_mul_ps(_mm256_cvtepi32_ps(halfFraction), scale);
-            const __m256 values = _mm256_add_ps(s0, _mm256_mul_ps(t, _mm256_sub_ps(s1, s0)));
-            AddEightFrames(out + 2 * j, values, frameGains ? _mm256_loadu_ps(frameGains + 2 * j) : gains,
-                           frameGains ? _mm256_loadu_ps(frameGains + 2 * j + 8) : gains);
+            __m256 s0;
+            __m256 s1;
+            SplitPairs(pair, s0, s1);
+            InterpolateAndAdd(out + 2 * j, s0, s1, halfFraction, gains, frameGains ? frameGains + 2 * j : nullptr);
             p = q[7] + step;
         }
     }

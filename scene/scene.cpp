@@ -74,22 +74,17 @@ bool DrawScene(SceneClocks& clocks) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
 
-    const SceneMode mode = ChooseSceneMode(clocks);
+    // The steps that have come due by this frame's time run before anything
+    // is drawn: the picture then shows the stepped animations at the moment
+    // it shows the timed ones (the logo's bars), and the frame at a given
+    // time shows the same show at every frame rate.
+    const SceneMode mode = AdvanceScene(state, tube, clocks);
     if (mode == SceneMode::ExitFade) {
         DrawExitFade(clocks.exitFade);
         return true;
     }
 
-    // The steps that have come due by this frame's time run before anything
-    // is drawn: the picture then shows the stepped animations at the moment
-    // it shows the timed ones (caustics, pages, the logo's bars), and the
-    // frame at a given time shows the same show at every frame rate.
-    RunMainStep(state, tube, clocks);
-    RunScrollStep(state, clocks);
-
     if (mode == SceneMode::StartUp) {
-        // The first page's 12 s begin when the main mode does.
-        clocks.pageClock = 0.0;
         glDisable(GL_DEPTH_TEST);
         BeginWindowPixels();
         // Blending stays off: the scroller's glyph cells are opaque on black.
@@ -109,11 +104,10 @@ bool DrawScene(SceneClocks& clocks) {
         glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
         glDisable(GL_DEPTH_TEST);
         BeginWindowPixels();
-        StepTextPages(state, clocks);
+        // A page whose last step this frame shows is drawn as the next page
+        // already; the overlay and the cloud above still read its clock.
+        TurnPage(state, clocks);
         DrawTextPages(state);
-
-        RunShapeTimer(state, clocks.sceneTime);
-        RunCausticsTimer(state, clocks.sceneTime);
     }
 
     // Common tail of the start-up and main modes.

@@ -1,7 +1,7 @@
 #pragma once
 // The scene: DrawScene composes one frame from the shell's clocks, in one of
 // three modes (exit fade, start-up, main): it runs the animation steps that
-// have come due on the scene's 60-steps-a-second clocks, then the effects in
+// have come due on the scene's 60-steps-a-second clock, then the effects in
 // a fixed order with fixed OpenGL state between them, and copies the
 // finished frame into texGenFire for the next frame's reflection.
 //
@@ -13,7 +13,7 @@
 //         const double delta = ...;          // seconds since the last frame
 //         clocks.sceneTime += delta;
 //         clocks.pageClock += delta;
-//         scene::DrawScene(clocks);          // may zero clocks.pageClock
+//         scene::DrawScene(clocks);          // may restart clocks.pageClock
 //         platform::SwapBuffers();
 //     }
 //
@@ -35,7 +35,7 @@ inline constexpr int kScreenHeight = 480;
 // selected, the perspective projection loaded, and the start state: texturing
 // on, depth test on with GL_LEQUAL, blending off, lighting off, clear colour
 // black. Leaves the modelview matrix mode selected. Uses sceneState and the
-// tube; zeroes clocks.pageClock in start-up mode and at page changes. Always
+// tube; restarts clocks.pageClock in start-up mode and at page changes. Always
 // true.
 bool DrawScene(SceneClocks& clocks);
 

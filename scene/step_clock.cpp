@@ -19,16 +19,20 @@ int StepClock::Take(double now) {
     if (!(frame > 0.0)) return 0;
 
     const double whole = std::nearbyint(frame);
-    if (whole >= 1.0 && whole <= kMaxStepsPerFrame && std::fabs(frame - whole) <= kStepLock) {
+    if (!exact && whole >= 1.0 && whole <= kMaxStepsPerFrame && std::fabs(frame - whole) <= kStepLock) {
         drift += (frame - whole - drift) * kDriftAveraging;
         if (std::fabs(drift) <= kLockDriftLimit) frame = whole;
     }
 
     due += frame;
-    const double steps = std::floor(due + kWholeStepSlack);
+    double steps = std::floor(due + kWholeStepSlack);
     due -= steps;
     // A backlog beyond the cap is dropped; the fraction stays.
-    return steps > kMaxStepsPerFrame ? kMaxStepsPerFrame : static_cast<int>(steps);
+    if (!exact && steps > kMaxStepsPerFrame) steps = kMaxStepsPerFrame;
+    count += static_cast<std::int64_t>(steps);
+    return static_cast<int>(steps);
 }
+
+double StepClock::Fraction() const { return due <= kWholeStepSlack ? 0.0 : due; }
 
 }  // namespace scene

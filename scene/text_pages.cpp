@@ -49,8 +49,8 @@ int LayoutTextPage(const TextPagesState& state, const PageLines& lines, float te
     return count;
 }
 
-void TextStep(TextPagesState& state, double pageClock) {
-    if (pageClock < kPageSeconds - kFoldSteps * kStepSeconds) {
+void TextStep(TextPagesState& state, int pageStep) {
+    if (pageStep < kPageSteps - kFoldSteps) {
         float& spread = state.lineSpread[static_cast<std::size_t>(state.pageLastLine)];
         if (spread < kFullSpread) {
             spread += 1.0f;
@@ -65,20 +65,21 @@ void TextStep(TextPagesState& state, double pageClock) {
     }
 }
 
-void UpdateTextPages(TextPagesState& state, StepClock& textStepClock, double& pageClock, int pages) {
-    const int steps = textStepClock.Take(pageClock);
-    for (int i = 0; i < steps; ++i) TextStep(state, pageClock);
-    if (pageClock >= kPageSeconds) {
-        // The spreads are not reset: 20 folding steps have closed them (a
-        // stall that dropped steps may leave a line part open; the new page
-        // then opens from there).
-        ++state.pageIndex;
-        if (state.pageIndex >= pages) state.pageIndex = 0;
-        state.pageLastLine = 0;
-        state.linePitch = kFullPitch;
-        pageClock = 0.0;
-        textStepClock.Restart(0.0);
-    }
+void NextPage(TextPagesState& state, int pages) {
+    // The spreads are not reset: the page's 20 folding steps have closed
+    // them (a page runs all its steps, however the frames fall).
+    ++state.pageIndex;
+    if (state.pageIndex >= pages) state.pageIndex = 0;
+    state.pageLastLine = 0;
+    state.linePitch = kFullPitch;
+    state.pageSteps = 0;
+}
+
+bool StepPage(TextPagesState& state, int pages) {
+    const bool turned = state.pageSteps >= kPageSteps;
+    if (turned) NextPage(state, pages);
+    TextStep(state, ++state.pageSteps);
+    return turned;
 }
 
 void DrawTextPages(const TextPagesState& state, float textWaveX, float textWaveY) {
@@ -114,9 +115,5 @@ void DrawTextPages(const TextPagesState& state, float textWaveX, float textWaveY
 }
 
 void DrawTextPages(const SceneState& state) { DrawTextPages(state.textPages, state.textWaveX, state.textWaveY); }
-
-void StepTextPages(SceneState& state, SceneClocks& clocks) {
-    UpdateTextPages(state.textPages, state.textStepClock, clocks.pageClock, pageCount);
-}
 
 }  // namespace scene

@@ -17,14 +17,12 @@
 
 #include "data/glyph2_table.h"
 #include "data/text_block.h"
-#include "scene/step_clock.h"
 
 namespace scene {
 
 struct SceneState;
-struct SceneClocks;
 
-inline constexpr double kPageSeconds = 12.0;     // pageClock seconds per page
+inline constexpr int kPageSteps = 720;           // steps per page: 12 s
 inline constexpr int kFoldSteps = 20;            // steps of folding at a page's end
 inline constexpr float kFullSpread = 20.0f;      // pixels between characters of an open line
 inline constexpr float kFullPitch = 20.0f;       // pixels between lines
@@ -38,6 +36,7 @@ struct TextPagesState {
     int pageLastLine = 0;                              // lines 0..pageLastLine are drawn, 0..13
     std::array<float, data::kTextLinesPerPage> lineSpread{};  // pixels between characters, 0..20
     float linePitch = kFullPitch;                      // pixels between lines, 20..0
+    int pageSteps = 0;                                 // steps the page has run, 0..kPageSteps
 };
 
 // One glyph rectangle to draw: texture (u, v) to (u + du, v + 0.3125) onto
@@ -64,25 +63,29 @@ using PageLines = std::array<std::string_view, data::kTextLinesPerPage>;
 int LayoutTextPage(const TextPagesState& state, const PageLines& lines, float textWaveX, float textWaveY,
                    std::span<GlyphQuad, kMaxPageGlyphs> out);
 
-// One text step at pageClock: unfolding until 20 steps before the page's end
-// (the current line opens by one pixel, or the next line starts), folding
-// from then on (every spread and the pitch close by one pixel).
-void TextStep(TextPagesState& state, double pageClock);
+// One text step, the page's step `pageStep` (1..kPageSteps): unfolding
+// until 20 steps before the page's end (the current line opens by one pixel,
+// or the next line starts), folding from then on (every spread and the pitch
+// close by one pixel).
+void TextStep(TextPagesState& state, int pageStep);
 
-// The steps the text step clock has due, then the page change, as the
-// scene runs them once per main-mode frame. At 12 s the next page starts,
-// pageClock is zeroed and the clock restarts.
-void UpdateTextPages(TextPagesState& state, StepClock& textStepClock, double& pageClock, int pages);
+// The next page (back to the first after `pages`): its first line only, the
+// full pitch, no steps run yet. The spreads stay: 20 folding steps have
+// closed them.
+void NextPage(TextPagesState& state, int pages);
+
+// One step of the text pages: a page that has run all its steps gives way to
+// the next one first, then the page on show takes its text step. True when
+// the page changed.
+bool StepPage(TextPagesState& state, int pages);
 
 // Draws the page from the block. Expects window-pixel coordinates, blending
 // (SRC_ALPHA, ONE_MINUS_SRC_ALPHA) on, depth test off, texturing on; leaves
 // texFont2 bound and the colour white.
 void DrawTextPages(const TextPagesState& state, float textWaveX, float textWaveY);
 
-// The scene's calls, on its state: the steps and the page change on its
-// text step clock and pageClock (main mode only, right before the draw; no
-// GL), and the draw with its text waves.
+// The scene's call, on its state: the draw with its text waves. The steps
+// and the page changes run on the show's step clock (scene/timeline.h).
 void DrawTextPages(const SceneState& state);
-void StepTextPages(SceneState& state, SceneClocks& clocks);
 
 }  // namespace scene

@@ -1,5 +1,7 @@
 #include "scene/timeline.h"
 
+#include <algorithm>
+
 #include "scene/tube_mesh.h"
 
 namespace scene {
@@ -39,36 +41,61 @@ void AdvanceMainStepValues(SceneState& state) {
     WrapDegrees(state.textWaveY);
 }
 
-bool RunShapeTimer(SceneState& state, double sceneTime) {
-    if (sceneTime - state.lastShapeSwitch < kShapeSwitchSeconds) return false;
+bool RunShapeTimer(SceneState& state, std::int64_t shown) {
+    if (shown <= kLastStartUpStep || shown - state.lastShapeSwitch < kShapeSwitchSteps) return false;
     SwitchShape(state);
-    state.lastShapeSwitch = sceneTime;
+    state.lastShapeSwitch = shown;
     return true;
 }
 
-bool RunCausticsTimer(SceneState& state, double sceneTime) {
-    if (sceneTime - state.lastCausticChange < kCausticChangeSeconds) return false;
+bool RunCausticsTimer(SceneState& state, std::int64_t shown) {
+    if (shown <= kLastStartUpStep || shown - state.lastCausticChange < kCausticChangeSteps) return false;
     NextCausticsPicture(state);
-    state.lastCausticChange = sceneTime;
+    state.lastCausticChange = shown;
     return true;
 }
 
-int RunMainStep(SceneState& state, TubeMesh* mesh, const SceneClocks& clocks) {
-    const int steps = state.mainStepClock.Take(clocks.sceneTime);
+double SecondsSinceStep(const StepClock& clock, std::int64_t step) {
+    return (static_cast<double>(clock.count - step) + clock.Fraction()) * kStepSeconds;
+}
+
+SceneMode AdvanceScene(SceneState& state, TubeMesh* mesh, SceneClocks& clocks) {
+    const SceneMode mode = ChooseSceneMode(clocks);
+    StepClock& clock = state.stepClock;
+    if (mode == SceneMode::ExitFade) {
+        clock.Hold(clocks.sceneTime);
+        return mode;
+    }
+    const int steps = clock.Take(clocks.sceneTime);
+    bool firstPage = mode == SceneMode::StartUp;
     for (int i = 0; i < steps; ++i) {
+        const std::int64_t step = clock.count - steps + 1 + i;
+        if (step == kLastStartUpStep) firstPage = true;
+        RunShapeTimer(state, step - 1);
+        RunCausticsTimer(state, step - 1);
         StepMorph(state);
         // The tube's shape follows from the phases alone, so of several
         // steps in one frame only the last one's Deform is ever seen.
         if (mesh && i == steps - 1) mesh->Deform(state.tubePhase[0], state.tubePhase[1], state.tubePhase[2]);
         AdvanceMainStepValues(state);
+        StepScroller(state);
+        if (step > kLastStartUpStep && StepPage(state.textPages, pageCount)) {
+            clocks.pageClock = SecondsSinceStep(clock, step - 1);
+        }
     }
-    return steps;
+    // The first page's clock starts at the start-up mode's last step; until
+    // then it stands at 0. A frame that runs that step sets it, whether it
+    // is drawn in the start-up mode (as every frame up to it at 60 Hz) or
+    // already in the main mode (a frame that runs several steps).
+    if (firstPage) clocks.pageClock = std::max(0.0, SecondsSinceStep(clock, kLastStartUpStep));
+    return mode;
 }
 
-int RunScrollStep(SceneState& state, const SceneClocks& clocks) {
-    const int steps = state.scrollStepClock.Take(clocks.sceneTime);
-    for (int i = 0; i < steps; ++i) StepScroller(state);
-    return steps;
+bool TurnPage(SceneState& state, SceneClocks& clocks) {
+    if (state.textPages.pageSteps < kPageSteps) return false;
+    NextPage(state.textPages, pageCount);
+    clocks.pageClock = SecondsSinceStep(state.stepClock, state.stepClock.count);
+    return true;
 }
 
 }  // namespace scene

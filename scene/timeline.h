@@ -1,8 +1,11 @@
 #pragma once
-// The scene's timeline rules: which mode a frame is drawn in, how many steps
-// run and when the timers fire, and what one main step adds to the animation values.
+// The scene's timeline rules: which mode a frame is drawn in, the steps that
+// run before it is drawn (with the timers and the text pages' steps), and what
+// one main step adds to the animation values.
 // Pure: no OpenGL, so that every rule can be driven and checked by tests;
 // DrawScene calls these at their places in the frame.
+
+#include <cstdint>
 
 #include "scene/scene_state.h"
 
@@ -19,8 +22,16 @@ enum class SceneMode {
 // The start-up mode lasts while sceneTime is at most the single-precision
 // 0.223 (0.22300000488758087), compared in double.
 inline constexpr float kStartUpSeconds = 0.223f;
-inline constexpr double kShapeSwitchSeconds = 10.0;   // sceneTime between point-cloud shape switches
-inline constexpr double kCausticChangeSeconds = 0.08; // sceneTime between caustics pictures (12.5 per second)
+// Its last step, 13 (0.217 s): every later step runs in the main mode. The
+// first page's clock and steps count from it, and the timers look at the
+// steps after it.
+inline constexpr std::int64_t kLastStartUpStep = static_cast<std::int64_t>(kStartUpSeconds * kStepsPerSecond);
+
+// The timers' periods in steps. 0.08 s is 4.8 steps; a 60 Hz display, which
+// shows one step a frame, always rounded it up to 5: the caustics change 12
+// times a second, and now on every display.
+inline constexpr std::int64_t kShapeSwitchSteps = 600;    // 10 s between point-cloud shape switches
+inline constexpr std::int64_t kCausticChangeSteps = 5;    // between caustics pictures
 
 // The tube phases' speeds and the factors a main step takes them with,
 // single precision: each step adds speed x factor (rounded to float) to
@@ -39,21 +50,35 @@ void WrapDegrees(float& degrees);
 // per-step amounts formed from their stored factors).
 void AdvanceMainStepValues(SceneState& state);
 
-// The shape timer: every 10 s of sceneTime the point cloud switches its
-// target. True when it fired.
-bool RunShapeTimer(SceneState& state, double sceneTime);
+// The timers look at a step once it has been shown (at the end of its frame
+// when a frame is a step), so what they change shows from the next step on.
+// `shown` is that step's number; the timers count from the main mode's
+// first step. Each returns true when it fired.
+// The shape timer: every 600 steps the point cloud switches its target.
+bool RunShapeTimer(SceneState& state, std::int64_t shown);
+// The caustics timer: the next caustics picture every 5 steps, the first
+// one after the main mode's first step.
+bool RunCausticsTimer(SceneState& state, std::int64_t shown);
 
-// The caustics timer: every 0.08 s of sceneTime the next caustics picture.
-// True when it fired.
-bool RunCausticsTimer(SceneState& state, double sceneTime);
+// Seconds from step `step` to the step clock's last reading (negative before
+// it): where a page clock that starts at that step stands now.
+double SecondsSinceStep(const StepClock& clock, std::int64_t step);
 
-// The main steps its clock has due at sceneTime, each in this order: the
-// morph step, the tube's Deform with the phases as they stand (skipped
-// without a mesh, and for all but the frame's last step, whose shape is the
-// only one drawn), the increments. Returns how many ran (0..4).
-int RunMainStep(SceneState& state, TubeMesh* mesh, const SceneClocks& clocks);
+// The frame's work before anything is drawn, and its mode. In the exit fade
+// nothing moves (the step clock holds). Otherwise every step that has come
+// due on sceneTime runs, one after the other, each in this order: the
+// timers' look at the step before it, the morph step, the tube's Deform with
+// the phases as they stand (only for the frame's last step, whose shape is
+// the only one drawn; skipped without a mesh), the increments, the scroller
+// step and, after the start-up mode's last step, the text pages' step (a
+// page that ran out in an earlier step gives way to the next one first, its
+// clock starting from the page's end). The first page starts at the start-up
+// mode's last step: pageClock stands at 0 until then and counts from there.
+SceneMode AdvanceScene(SceneState& state, TubeMesh* mesh, SceneClocks& clocks);
 
-// The scroll steps its clock has due at sceneTime. Returns how many ran.
-int RunScrollStep(SceneState& state, const SceneClocks& clocks);
+// Main mode, after the overlay and the cloud have read pageClock and before
+// the text is drawn: a page that has run its last step gives way to the
+// next one, whose clock starts at that step. True when the page changed.
+bool TurnPage(SceneState& state, SceneClocks& clocks);
 
 }  // namespace scene

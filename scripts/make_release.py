@@ -10,7 +10,11 @@ Usage: /usr/bin/python3 scripts/make_release.py [--out FILE] [--no-build]
 
 Without --no-build it first builds the `default` and `windows` presets, and
 the `web` preset when Emscripten is installed (configuring each once; ccache
-is used when installed). The info file is written from the built intro
+is used when installed); without Emscripten the archive has no page, even
+when an earlier web build left one. With --no-build, or with build folders of
+your own, each build must be up to date with the sources (Ninja finds no
+reason to build the archive's programs but the tools' version stamp, which
+runs at every build); a folder that is not a Ninja build is taken as it is. The info file is written from the built intro
 itself: its window title, the pages of its text block (read back with
 quandrix-textpatch, so a re-texted intro gets a matching info file), the
 song's header, and the libraries the executables import.
@@ -51,6 +55,11 @@ def run(command, **kwargs):
 
 # --- building -----------------------------------------------------------------
 
+# What the archive takes from each build.
+TARGETS = {"default": ["quandrix", "quandrix-capture", "quandrix-textpatch"], "windows": ["quandrix"],
+           "web": ["quandrix"]}
+
+
 def build_preset(preset, targets):
     """Configures the preset once (with ccache when there is one), then
     builds `targets`; the build's own output goes to the terminal."""
@@ -63,6 +72,28 @@ def build_preset(preset, targets):
     subprocess.run(["cmake", "--build", "--preset", preset, "--target", *targets], cwd=ROOT, check=True)
 
 
+def check_current(folder, preset):
+    """Refuses a build that is not that of the sources as they are: one
+    where Ninja, asked for a dry run of the archive's programs, finds a
+    reason to build anything. The tools' version stamp (tools/cli) runs at
+    every build and rewrites its file only when the commit changed, so the
+    dry run always lists it and what depends on it; its own reason is not
+    counted. A folder without build.ninja (programs put there by hand) is
+    taken as it is."""
+    if not os.path.isfile(os.path.join(folder, "build.ninja")):
+        return
+    ninja = shutil.which("ninja")
+    if not ninja:
+        raise Refused("ninja is missing (Debian: ninja-build): cannot tell whether %s is up to date" % folder)
+    result = subprocess.run([ninja, "-C", folder, "-n", "-d", "explain", *TARGETS[preset]],
+                            stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+    reasons = [line for line in result.stdout.splitlines() if line.startswith("ninja explain:") and
+               not line.endswith(" is dirty") and "quandrix_source_version" not in line]
+    if result.returncode != 0 or reasons:
+        raise Refused("%s is not up to date with the sources: build the %s preset (or leave out --no-build)"
+                      % (folder, preset))
+
+
 # --- what the info file is written from ---------------------------------------
 
 def window_title():
@@ -73,15 +104,29 @@ def window_title():
     return found.group(1)
 
 
+def text_block_sizes():
+    """(pages, lines per page) of the text block, from data/text_block.h."""
+    with open(os.path.join(ROOT, "data", "text_block.h"), encoding="utf-8") as f:
+        header = f.read()
+    sizes = [re.search(r"\b%s\s*=\s*(\d+);" % name, header) for name in ("kTextPages", "kTextLinesPerPage")]
+    if not all(sizes):
+        raise Refused("data/text_block.h: no kTextPages or kTextLinesPerPage")
+    return tuple(int(size.group(1)) for size in sizes)
+
+
 def read_pages(textpatch, program):
-    """The pages the intro shows (the count clamped to 1..10, as the intro
-    does), each a list of its 14 lines with trailing spaces removed."""
+    """The pages the intro shows (the count clamped to the block's pages, as
+    data::ClampPageCount does), each a list of its lines with trailing spaces
+    removed."""
     shown = run([textpatch, "show", program])
-    count = int(re.search(r"^; page count (-?\d+)", shown, re.M).group(1))
+    page_count, lines_per_page = text_block_sizes()
+    found = re.search(r"^; page count (-?\d+)", shown, re.M)
+    if not found:
+        raise Refused("%s show %s printed no page count" % (os.path.basename(textpatch), program))
     pages = []
     for block in re.split(r"^; page \d+.*\n", shown, flags=re.M)[1:]:
-        pages.append([line.rstrip() for line in block.split("\n")[:14]])
-    return pages[:max(1, min(10, count))]
+        pages.append([line.rstrip() for line in block.split("\n")[:lines_per_page]])
+    return pages[:max(1, min(page_count, int(found.group(1))))]
 
 
 def group_of(pages):
@@ -135,14 +180,19 @@ def linux_libraries(program):
     """(soname, Debian package or None) of each library the program itself
     imports (its NEEDED entries), in their order."""
     needed = re.findall(r"^\s*NEEDED\s+(\S+)", run(["objdump", "-p", program]), re.M)
-    paths = dict(re.findall(r"^\s*(\S+) => (\S+)", run(["ldd", program]), re.M))
+    # "name => /path (address)"; a library ldd cannot find ("=> not found")
+    # has no path and so no package.
+    paths = dict(re.findall(r"^\s*(\S+) => (/\S+)", run(["ldd", program]), re.M))
     return [(name, debian_package(paths[name]) if name in paths else None) for name in needed]
 
 
 def windows_dlls(program):
+    """The DLLs the Windows program imports, read with mingw's objdump: what
+    the info file promises must have been looked at."""
     objdump = shutil.which("x86_64-w64-mingw32-objdump")
     if not objdump:
-        return []
+        raise Refused("x86_64-w64-mingw32-objdump is missing (Debian: binutils-mingw-w64-x86-64): "
+                      "cannot list the DLLs quandrix.exe imports")
     return re.findall(r"DLL Name: (\S+)", run([objdump, "-p", program]))
 
 
@@ -193,9 +243,8 @@ def make_nfo(facts, members):
                      % (song["title"], song["channels"], song["speed"], song["bpm"]))
 
     lines += heading("REQUIREMENTS")
-    dlls = ", ".join(facts["dlls"]) if facts["dlls"] else "system DLLs only"
-    lines += wrapped("Windows: quandrix.exe, 64-bit Windows with OpenGL. Linked statically; it imports "
-                     "only " + dlls + ".")
+    imports = "it imports only " + ", ".join(facts["dlls"]) if facts["dlls"] else "it imports no DLL"
+    lines += wrapped("Windows: quandrix.exe, 64-bit Windows with OpenGL. Linked statically; " + imports + ".")
     lines.append("")
     lines += wrapped("Linux: quandrix, x86-64 Linux with SDL2 and OpenGL (Mesa or a vendor driver) on an X "
                      "or Wayland display. The libraries it needs from the system, with the Debian packages "
@@ -250,7 +299,7 @@ def make_diz(facts, members):
     out = []
     for line in lines:
         out += textwrap.wrap(line, width=DIZ_WIDTH, break_on_hyphens=False) or [""]
-    return "\n".join(out[:DIZ_LINES]) + "\n"
+    return "\n".join(out) + "\n"
 
 
 def check_text(name, text, width, most_lines=None):
@@ -295,7 +344,8 @@ def read(path):
         return f.read()
 
 
-def make_release(args):
+def make_release(args, with_page):
+    """The archive from the builds; the web page only when `with_page`."""
     linux = os.path.join(args.default_build, "app", "quandrix")
     exe = os.path.join(args.windows_build, "app", "quandrix.exe")
     page = os.path.join(args.web_build, "app", "quandrix.html")
@@ -315,7 +365,7 @@ def make_release(args):
             "quandrix.exe": (read(exe), 0o755),
             "quandrix": (read(stripped), 0o755),
         }
-        if os.path.isfile(page):
+        if with_page:
             files["quandrix.html"] = (read(page), 0o644)
         files["quandrix.png"] = (read(os.path.join(scratch, "shot", "frame_00000.png")), 0o644)
         if args.video:
@@ -353,14 +403,26 @@ def main():
     if not 0 <= args.shot_at <= 300 or not 0 <= args.video <= 600:
         parser.error("--shot-at takes 0 to 300 seconds, --video 0 to 600")
     try:
+        folder = os.path.dirname(os.path.abspath(args.out))
+        if not os.path.isdir(folder):
+            raise Refused("%s: no such folder to write %s in" % (folder, os.path.basename(args.out)))
+        # The page of an earlier web build is never taken when this run
+        # could not build it.
+        web_built = True
         if not args.no_build:
-            build_preset("default", ["quandrix", "quandrix-capture", "quandrix-textpatch"])
-            build_preset("windows", ["quandrix"])
+            build_preset("default", TARGETS["default"])
+            build_preset("windows", TARGETS["windows"])
             if shutil.which("em++"):
-                build_preset("web", ["quandrix"])
+                build_preset("web", TARGETS["web"])
             else:
                 print("make_release: no Emscripten (Debian: emscripten), so no quandrix.html", file=sys.stderr)
-        members = make_release(args)
+                web_built = False
+        with_page = web_built and os.path.isfile(os.path.join(args.web_build, "app", "quandrix.html"))
+        for build, preset in ((args.default_build, "default"), (args.windows_build, "windows"),
+                              (args.web_build if with_page else None, "web")):
+            if build:
+                check_current(build, preset)
+        members = make_release(args, with_page)
     except (Refused, subprocess.CalledProcessError) as error:
         print("make_release: %s" % error, file=sys.stderr)
         return 1

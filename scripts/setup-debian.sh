@@ -60,5 +60,7 @@ sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 echo "setup: installing ${missing[*]}"
 $sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+# Through env, since sudo resets the environment: a package that asks a
+# question would otherwise stop the install.
+$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 npm_packages

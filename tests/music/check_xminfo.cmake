@@ -1,6 +1,6 @@
 # Runs quandrix-xminfo on a song, on a file that is no song, on a missing file
 # and without arguments, with and without --json, and checks the exit codes 0,
-# 2, 2 and 1.
+# 2, 2 and 2.
 function(expect_exit code)
   execute_process(COMMAND ${TOOL} ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
   if(NOT rc EQUAL code)
@@ -29,8 +29,8 @@ if(NOT last_out MATCHES "\"fullyPlayed\": true")
   message(FATAL_ERROR "--json lacks the engine report:\n${last_out}")
 endif()
 expect_exit(2 --json ${SOURCE_DIR}/CMakeLists.txt)
-expect_exit(1 --json)
-expect_exit(1 --loud ${SOURCE_DIR}/data/music/standin.xm)
+expect_exit(2 --json)
+expect_exit(2 --loud ${SOURCE_DIR}/data/music/standin.xm)
 expect_exit(2 ${SOURCE_DIR}/CMakeLists.txt)
 if(NOT last_err MATCHES "not an XM module")
   message(FATAL_ERROR "reason missing:\n${last_err}")
@@ -39,4 +39,4 @@ expect_exit(2 ${SOURCE_DIR}/no/such/song.xm)
 if(NOT last_err MATCHES "cannot open")
   message(FATAL_ERROR "reason missing:\n${last_err}")
 endif()
-expect_exit(1)
+expect_exit(2)

@@ -290,6 +290,34 @@ TEST_F(MixerTest, PingPongAgreesWithTheMirrorRuleForLargeSteps) {
     }
 }
 
+// 16 frames whose last one lies on a sample's last value (forward, at steps
+// for each way the vector loops load) or that run down from just inside a
+// ping-pong loop's end, at constant gain and along a ramp, from data
+// allocated to the guard's exact end: every path gives the portable floats,
+// and the address sanitizer sees any read past the guard.
+TEST_F(MixerTest, GroupsOfFramesAtASamplesVeryEndStayInsideItsGuard) {
+    const MixPath chosen = SelectedMixPath();
+    for (const std::int64_t step : {kOne / 16, kOne * 7 / 10, kOne, kOne * 3 / 2, 2 * kOne - 1, kOne * 29 / 4}) {
+        for (const int kind : {0, 1, 2, 3}) {  // bit 0: ping-pong backward, bit 1: ramp
+            Sample s = MakeSample(Count(300, 100), kind & 1 ? kLoopPingPong : kLoopNone, 100, 200);
+            s.data = std::vector<std::int16_t>(s.data.begin(), s.data.end());
+            ASSERT_EQ(s.data.capacity(), 300u + kSampleGuardValues);
+            std::vector<std::vector<float>> outs;
+            for (const MixPath path : {MixPath::Portable, MixPath::Sse2, MixPath::Avx2}) {
+                if (!SelectMixPath(path)) continue;
+                Voice& v = Play(s, 127, 60, step);
+                SetVoicePosition(v, 300 * kOne - 1 - (kind & 1 ? 0 : 15 * step));
+                if (kind & 1) v.direction = kBackward;
+                if (kind & 2) v.lastLeftTarget = v.currentLeftGain = 0;
+                outs.emplace_back(2 * 16, 0.0f);
+                MixVoices(outs.back().data(), 16);
+                ASSERT_EQ(outs.back(), outs[0]) << step << " " << kind;
+            }
+        }
+    }
+    SelectMixPath(chosen);
+}
+
 TEST_F(MixerTest, ASilentVoiceStillMovesAndEnds) {
     const Sample s = MakeSample(Count(1000));
     Voice& v = Play(s, 0, 0, kOne + kOne / 3);

@@ -20,6 +20,7 @@
 #include "music/mixer.h"
 #include "music/playback.h"
 #include "tests/music/replay_harness.h"
+#include "tools/cli/command_line.h"
 #include "tools/xmrender/xmrender.h"
 
 namespace {
@@ -199,9 +200,9 @@ TEST(XmRenderOptions, FramesAreTheFloorOfSecondsTimesTheRate) {
     EXPECT_EQ(xmrender::FramesForSeconds(0.1), 4410u);
     EXPECT_EQ(xmrender::FramesForSeconds(1.0 / 44100.0 * 0.999), 0u);
     xmrender::Options options;
-    std::string error;
-    const char* const argv[] = {"quandrix-xmrender", "--seconds", "7.25", "in.xm", "out.wav"};
-    ASSERT_TRUE(xmrender::ParseOptions(5, argv, options, error)) << error;
+    const std::string_view args[] = {"--seconds", "7.25", "in.xm", "out.wav"};
+    const cli::Reading reading = cli::Read(xmrender::CommandLine(options), args);
+    ASSERT_EQ(reading.outcome, cli::Outcome::Run) << reading.error;
     EXPECT_EQ(options.input, "in.xm");
     EXPECT_EQ(options.output, "out.wav");
     EXPECT_EQ(options.seconds, 7.25);

@@ -27,12 +27,14 @@ def read(*path):
         return f.read()
 
 
-def make(out, default_build=None, windows_build=None):
+def make(out, default_build=None, windows_build=None, web_build=None, build=False, path=None):
     return subprocess.run(["/usr/bin/python3", os.path.join(HERE, "..", "..", "scripts", "make_release.py"),
-                           "--no-build", "--out", out, "--shot-at", "1", "--web-build", B.web_build,
+                           *([] if build else ["--no-build"]), "--out", out, "--shot-at", "1",
+                           "--web-build", web_build or B.web_build,
                            "--default-build", default_build or B.default_build,
                            "--windows-build", windows_build or B.windows_build],
-                          stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, timeout=300)
+                          stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, timeout=300,
+                          env=dict(os.environ, PATH=path or os.environ["PATH"]))
 
 
 class Release(unittest.TestCase):
@@ -98,6 +100,51 @@ class Release(unittest.TestCase):
         self.assertIn("build the windows preset", result.stderr)
         self.assertEqual(sorted(os.listdir(self.dir)), ["build", "pages.txt", "r.zip"])  # no temporary file
         self.assertEqual(read(self.dir, "r.zip"), before)
+
+
+    def test_only_builds_of_these_sources_and_one_line_refusals(self):
+        # Without Emscripten (a PATH of the tools the script runs, and a CMake
+        # that builds nothing) the web build's earlier page stays out.
+        bin = os.path.join(self.dir, "bin")
+        os.mkdir(bin)
+        for tool in ("ninja", "strip", "objdump", "ldd", "dpkg", "dpkg-query", "x86_64-w64-mingw32-objdump", "true"):
+            os.symlink(shutil.which(tool), os.path.join(bin, "cmake" if tool == "true" else tool))
+        result = make(os.path.join(self.dir, "n.zip"), build=True, path=bin)
+        self.assertIn("no Emscripten", result.stderr)
+        with zipfile.ZipFile(os.path.join(self.dir, "n.zip")) as archive:
+            self.assertEqual(archive.namelist(), [m for m in MEMBERS if m != "quandrix.html"])
+        # A web build whose page is older than its source, no mingw objdump,
+        # an output folder that is not there: one line each, nothing written.
+        web = os.path.join(self.dir, "web")
+        os.makedirs(os.path.join(web, "app"))
+        with open(os.path.join(web, "build.ninja"), "w") as f:
+            f.write("rule cp\n  command = cp $in $out\nbuild app/quandrix.html: cp in\n"
+                    "build quandrix: phony app/quandrix.html\n")
+        for name, when in (("app/quandrix.html", 1000), ("in", 2000)):
+            open(os.path.join(web, name), "w").close()
+            os.utime(os.path.join(web, name), (when, when))
+        os.unlink(os.path.join(bin, "x86_64-w64-mingw32-objdump"))
+        for out, web_build, path, text in (("s.zip", web, None, web + " is not up to date with the sources"),
+                                           ("o.zip", None, bin, "x86_64-w64-mingw32-objdump is missing"),
+                                           ("no/m.zip", None, None, "no such folder")):
+            result = make(os.path.join(self.dir, out), web_build=web_build, path=path)
+            self.assertEqual((result.returncode, result.stderr.count("\n")), (1, 1), result.stderr)
+            self.assertIn(text, result.stderr)
+        self.assertEqual(sorted(os.listdir(self.dir)), ["bin", "n.zip", "web"])
+
+    def test_texts_that_do_not_fit_and_what_ldd_cannot_find(self):
+        sys.path.insert(0, os.path.join(HERE, "..", "..", "scripts"))
+        import make_release as m
+        self.addCleanup(setattr, m, "run", m.run)
+        facts = {"title": "Quandrix 2oo5", "group": "A CREW WITH A NAME FAR TOO LONG " * 12, "song": {"title": "s"}}
+        with self.assertRaisesRegex(m.Refused, "more than 10"):
+            m.check_text("file_id.diz", m.make_diz(facts, {}), 45, 10)
+        m.run = lambda command: {"objdump": "  NEEDED  libgone.so.1\n  NEEDED  libc.so.6\n",
+                                 "ldd": "\tlibgone.so.1 => not found\n\tlibc.so.6 => /lib/x86_64-linux-gnu/libc.so.6\n",
+                                 "quandrix-textpatch": "; no count\n"}[os.path.basename(command[0])]
+        self.assertEqual(m.linux_libraries("quandrix"), [("libgone.so.1", None), ("libc.so.6", "libc6")])
+        with self.assertRaisesRegex(m.Refused, "no page count"):
+            m.read_pages("quandrix-textpatch", "quandrix")
 
 
 def main():

@@ -5,6 +5,8 @@
 // the GL calls: Mesa's llvmpipe allocates through operator new inside the
 // driver on every frame, which a count here would mistake for ours.
 
+#include <cstdint>
+
 #include <gtest/gtest.h>
 
 #include "app/frame_loop.h"
@@ -26,15 +28,9 @@ TEST(SceneFrames, SixHundredFramesAllocateNothing) {
         clocks.sceneTime += 1.0 / 60.0;
         clocks.pageClock += 1.0 / 60.0;
         scene::SceneState& state = scene::sceneState;
-        if (scene::ChooseSceneMode(clocks) == scene::SceneMode::StartUp) {
-            clocks.pageClock = 0.0;
-        } else {
-            scene::StepTextPages(state, clocks);
-            scene::RunShapeTimer(state, clocks.sceneTime);
-            scene::RunCausticsTimer(state, clocks.sceneTime);
-        }
-        mainSteps += scene::RunMainStep(state, &mesh, clocks);
-        scene::RunScrollStep(state, clocks);
+        const std::int64_t steps = state.stepClock.count;
+        if (scene::AdvanceScene(state, &mesh, clocks) == scene::SceneMode::Main) scene::TurnPage(state, clocks);
+        mainSteps += static_cast<int>(state.stepClock.count - steps);
     }
     EXPECT_EQ(testsupport::AllocationCount() - before, 0);
     EXPECT_EQ(mainSteps, 600);

@@ -128,8 +128,8 @@ TEST_F(SceneGlTest, TheExitFadePictureRecedesAndEverythingStandsStill) {
         lastWidth = width;
     }
     EXPECT_EQ(scene::sceneState.tubeSpin, before.tubeSpin);
-    EXPECT_EQ(scene::sceneState.mainStepClock.last, before.mainStepClock.last);
-    EXPECT_EQ(scene::sceneState.scrollStepClock.last, before.scrollStepClock.last);
+    EXPECT_EQ(scene::sceneState.stepClock.count, before.stepClock.count);
+    EXPECT_EQ(scene::sceneState.stepClock.due, before.stepClock.due);
     EXPECT_EQ(scene::sceneState.twinTubes.causticFrame, before.twinTubes.causticFrame);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }

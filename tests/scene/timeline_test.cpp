@@ -2,6 +2,7 @@
 // the priming before the first frame and the frame loop's last frames.
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <random>
 #include <vector>
 
@@ -38,6 +39,14 @@ SceneClocks At(double sceneTime, float exitFade = 0.0f) {
     clocks.pageClock = sceneTime;
     clocks.exitFade = exitFade;
     return clocks;
+}
+
+// The steps AdvanceScene runs in a frame at sceneTime t.
+int Steps(SceneState& s, scene::TubeMesh* mesh, double t) {
+    SceneClocks clocks = At(t);
+    const std::int64_t before = s.stepClock.count;
+    scene::AdvanceScene(s, mesh, clocks);
+    return static_cast<int>(s.stepClock.count - before);
 }
 
 TEST(SceneTimeline, ModesAtTheirThresholds) {
@@ -110,10 +119,9 @@ TEST(SceneTimeline, PrimingThenTheFirstFrameRunsBothSteps) {
     // The first frame, one step after the first clock reading, runs one main
     // and one scroll step, and Deform gets the phases before this step's
     // increments. A first frame that comes sooner runs none yet.
-    EXPECT_EQ(scene::RunMainStep(s, &mesh, At(0.0002)), 0);
-    const SceneClocks first = At(0.0002 + 1.0 / 60.0);
-    EXPECT_EQ(scene::RunMainStep(s, &mesh, first), 1);
-    EXPECT_EQ(scene::RunScrollStep(s, first), 1);
+    EXPECT_EQ(Steps(s, &mesh, 0.0002), 0);
+    EXPECT_EQ(Steps(s, &mesh, 0.0002 + 1.0 / 60.0), 1);
+    EXPECT_EQ(s.scroller.scrollPixel, 1);
     ASSERT_EQ(mesh.deforms.size(), 2u);
     EXPECT_EQ(mesh.deforms[1].a, 0.0f);
     EXPECT_EQ(mesh.deforms[1].b, 0.008f * 0.5f);
@@ -121,12 +129,12 @@ TEST(SceneTimeline, PrimingThenTheFirstFrameRunsBothSteps) {
     EXPECT_EQ(s.tubePhase[1], 0.008f * 0.5f + 0.008f * 0.5f);
     EXPECT_EQ(s.tubeSpin, (0.1f + 1.2f) + 2.0f);
     // A frame of four steps deforms once, with the last step's phases.
-    EXPECT_EQ(scene::RunMainStep(s, &mesh, At(0.0002 + 5.0 / 60.0)), 4);
+    EXPECT_EQ(Steps(s, &mesh, 0.0002 + 5.0 / 60.0), 4);
     ASSERT_EQ(mesh.deforms.size(), 3u);
     EXPECT_EQ(mesh.deforms[2].b, s.tubePhase[1] - 0.008f * 0.5f);
     // Without a mesh the step still advances everything else.
     SceneState bare;
-    EXPECT_EQ(scene::RunMainStep(bare, nullptr, At(1.0 / 60.0)), 1);
+    EXPECT_EQ(Steps(bare, nullptr, 1.0 / 60.0), 1);
     EXPECT_EQ(bare.tubeSpin, 0.1f + 2.0f);
 }
 
@@ -143,9 +151,7 @@ StepRun RunFrames(int frames, Reading reading) {
     SceneState s;
     StepRun run;
     for (int k = 1; k <= frames; ++k) {
-        const SceneClocks clocks = At(reading(k));
-        const int main = scene::RunMainStep(s, nullptr, clocks);
-        EXPECT_EQ(main, scene::RunScrollStep(s, clocks));  // the same rule on the same clock
+        const int main = Steps(s, nullptr, reading(k));
         run.perFrame.push_back(main);
         run.total += main;
         run.most = std::max(run.most, main);
@@ -184,6 +190,7 @@ TEST(SceneTimeline, StepsComeAtSixtyASecondAtEveryFrameRate) {
     // it runs at 60 steps a second, give or take the first seconds.
     const StepRun odd = RunFrames(57 * 60, [](int k) { return k / 57.0; });
     EXPECT_NEAR(odd.total, 3600, 20);
+
 }
 
 TEST(SceneTimeline, AStallRunsAtMostFourStepsAndTheClockCarriesOn) {
@@ -198,26 +205,6 @@ TEST(SceneTimeline, AStallRunsAtMostFourStepsAndTheClockCarriesOn) {
     int steps = 0;
     for (int k = 1; k <= 12; ++k) steps += clock.Take(k / 144.0);
     EXPECT_EQ(steps, 5);
-}
-
-TEST(SceneTimeline, CausticsFireInTheFirstMainFrameAndShapesEveryTenSeconds) {
-    SceneState s;
-    std::vector<double> caustics;
-    std::vector<double> shapes;
-    for (int frame = 1; frame <= 60 * 21; ++frame) {
-        const double t = frame / 60.0;
-        if (ChooseSceneMode(At(t)) != SceneMode::Main) continue;
-        if (scene::RunShapeTimer(s, t)) shapes.push_back(t);
-        if (scene::RunCausticsTimer(s, t)) caustics.push_back(t);
-    }
-    ASSERT_FALSE(caustics.empty());
-    EXPECT_EQ(caustics[0], 14 / 60.0);  // the first frame past 0.223 s
-    EXPECT_NEAR(caustics[1] - caustics[0], 5 / 60.0, 1e-9);  // 0.08 s is 4.8 frames
-    EXPECT_EQ(s.twinTubes.causticFrame, static_cast<int>(caustics.size() % 4));
-    ASSERT_EQ(shapes.size(), 2u);
-    EXPECT_EQ(shapes[0], 600 / 60.0);
-    EXPECT_EQ(shapes[1], 1200 / 60.0);
-    EXPECT_EQ(s.pointCloud.shapeIndex, 2);
 }
 
 // The frame loop with a scripted clock and no messages; records the mode
@@ -274,6 +261,74 @@ TEST_F(SceneFrames, TheLastFrameOfAFadeCarriedToZeroIsDrawnInItsMode) {
     ASSERT_EQ(world.modes.size(), 1u);
     EXPECT_LE(world.fades[0], 0.0f);
     EXPECT_EQ(world.modes[0], SceneMode::Main);
+}
+
+// The frame loop on a capture's exact clock at `fps` frames a second, the
+// scene advanced as DrawScene advances it, without the drawing; `look` gets
+// every frame's mode, step clock, the page clock the overlay and the cloud
+// read, and what the frame shows (the stepped values, timers and page).
+template <typename Look>
+void PlayShow(int fps, double seconds, Look look) {
+    SceneState s;
+    s.stepClock.exact = true;
+    long double readings = 0.0L;
+    app::FrameLoop loop;
+    app::FrameLoopHost host = ScriptedLoop().Host();
+    host.readClock = [&] { return readings++ / static_cast<long double>(fps); };
+    host.drawScene = [&](SceneClocks& clocks) {
+        const SceneMode mode = scene::AdvanceScene(s, nullptr, clocks);
+        const double overlayClock = clocks.pageClock;
+        if (mode == SceneMode::Main) scene::TurnPage(s, clocks);
+        const scene::TextPagesState& p = s.textPages;
+        look(mode, s.stepClock, overlayClock,
+             std::vector<double>{s.tubeSpin, s.cameraAngles[1], s.textWaveY, double(s.twinTubes.causticFrame),
+                                 double(s.pointCloud.shapeIndex), double(s.pointCloud.morphStep),
+                                 double(s.scroller.scrollPixel), double(p.pageIndex), double(p.pageSteps),
+                                 double(p.pageLastLine), p.linePitch, p.lineSpread[std::size_t(p.pageLastLine)]});
+    };
+    loop.lastClock = host.readClock();
+    while (loop.clocks.sceneTime < seconds) app::RunFrame(loop, host);
+}
+
+TEST_F(SceneFrames, TimersAndEveryFrameRateShowTheSixtyHertzFrameOfItsStep) {
+    std::vector<std::vector<double>> at60(60 * 42);  // the 60 Hz frame of every step
+    std::vector<double> clockAt60(at60.size());
+    PlayShow(60, 41.0, [&](SceneMode, const scene::StepClock& clock, double pageClock, std::vector<double> shown) {
+        at60.at(std::size_t(clock.count)) = shown;
+        clockAt60.at(std::size_t(clock.count)) = pageClock;
+    });
+    // At 60 Hz the caustics timer fires in the first main-mode frame (14,
+    // past 0.223 s), so the next one shows it, then every 5 frames (0.08 s
+    // is 4.8): 12 pictures a second. A shape every 600 steps, however the
+    // sums of 1/60 s fall.
+    std::vector<int> caustics;
+    std::vector<int> shapes;
+    for (int step = 2; step <= 60 * 41; ++step) {
+        if (at60[std::size_t(step)][3] != at60[std::size_t(step - 1)][3]) caustics.push_back(step);
+        if (at60[std::size_t(step)][4] != at60[std::size_t(step - 1)][4]) shapes.push_back(step);
+    }
+    EXPECT_EQ(caustics.size(), 490u);
+    EXPECT_EQ(caustics.back(), 15 + 5 * 489);
+    EXPECT_EQ(shapes, std::vector<int>({601, 1201, 1801, 2401}));
+    // Each main-mode frame at another rate shows the 60 Hz frame of its step
+    // to the bit, and the page clock (the logo's bars) that far past it. A
+    // page turns in the first frame of its last step, as at 60 Hz; a later
+    // frame of that step runs on the new page's clock. 40 s hold three page
+    // changes and four shape switches.
+    for (const int fps : {24, 25, 30, 50, 59, 61, 120, 144, 1, 7, 29, 62, 75, 1000}) {
+        SCOPED_TRACE(fps);
+        std::int64_t lastCount = -1;
+        PlayShow(fps, 40.0, [&](SceneMode mode, const scene::StepClock& clock, double pageClock,
+                                std::vector<double> shown) {
+            const bool again = clock.count == lastCount;
+            lastCount = clock.count;
+            if (mode != SceneMode::Main) return;
+            const std::size_t step = std::size_t(clock.count);
+            ASSERT_EQ(shown, at60.at(step)) << step;
+            const bool turned = again && shown[8] == 0.0 && clock.count > scene::kLastStartUpStep;
+            ASSERT_NEAR(pageClock, clockAt60[step] - (turned ? 12.0 : 0.0) + clock.Fraction() / 60.0, 1e-9) << step;
+        });
+    }
 }
 
 }  // namespace

@@ -29,27 +29,24 @@ TextPagesState OpenPage() {
 
 TEST(TextPages, AFullPageStandsAfter293Steps) {
     TextPagesState s;
-    for (int i = 0; i < 292; ++i) scene::TextStep(s, 0.0);
+    for (int i = 0; i < 292; ++i) scene::TextStep(s, 1);
     EXPECT_EQ(s.pageLastLine, 13);
     EXPECT_EQ(s.lineSpread[13], 19.0f);
     EXPECT_EQ(s.lineSpread[12], 20.0f);
-    scene::TextStep(s, 0.0);
+    scene::TextStep(s, 1);
     for (float spread : s.lineSpread) EXPECT_EQ(spread, 20.0f);
-    scene::TextStep(s, 0.0);
+    scene::TextStep(s, 1);
     EXPECT_EQ(s.pageLastLine, 13);
     EXPECT_EQ(s.linePitch, 20.0f);
 }
 
-// Frames one step apart: 20 folding steps from 12 - 20/60 s on, then the
-// page change at 12 s.
+// 20 folding steps from step 700 (12 - 20/60 s) on, then the next page with
+// the step after the 720th (12 s).
 TEST(TextPages, FoldsInTheLast20StepsAndChangesPageAt12Seconds) {
     TextPagesState s;
-    scene::StepClock clock;
-    double pageClock = 0.0;
     std::vector<float> pitch;
-    for (int k = 1; k <= 719; ++k) {
-        pageClock = k / 60.0;
-        scene::UpdateTextPages(s, clock, pageClock, 2);
+    for (int k = 1; k <= 720; ++k) {
+        EXPECT_FALSE(scene::StepPage(s, 2));
         if (k == 699) {
             EXPECT_EQ(s.pageLastLine, 13);
             for (float spread : s.lineSpread) EXPECT_EQ(spread, 20.0f);
@@ -61,27 +58,20 @@ TEST(TextPages, FoldsInTheLast20StepsAndChangesPageAt12Seconds) {
     EXPECT_EQ(pitch[699], 19.0f);  // k = 700, the first folding step
     EXPECT_EQ(s.pageIndex, 0);
 
-    pageClock = 720 / 60.0;
-    scene::UpdateTextPages(s, clock, pageClock, 2);
+    EXPECT_TRUE(scene::StepPage(s, 2));
     EXPECT_EQ(s.pageIndex, 1);
-    EXPECT_EQ(pageClock, 0.0);
+    EXPECT_EQ(s.pageSteps, 1);
     EXPECT_EQ(s.pageLastLine, 0);
     EXPECT_EQ(s.linePitch, 20.0f);
-    EXPECT_EQ(clock.last, 0.0);
-    EXPECT_EQ(clock.due, 0.0);
 }
 
 TEST(TextPages, PagesCycleAndASinglePageComesBackUnfoldingAnew) {
     for (int pages : {3, 1}) {
         TextPagesState s;
-        scene::StepClock clock;
         std::vector<int> shown;
         for (int change = 0; change < 4; ++change) {
-            double pageClock = 0.0;
-            for (int k = 1; k <= 12 * 60; ++k) {
-                pageClock = k / 60.0 + 1e-9;
-                scene::UpdateTextPages(s, clock, pageClock, pages);
-            }
+            for (int k = 1; k <= 12 * 60; ++k) scene::StepPage(s, pages);
+            scene::NextPage(s, pages);
             shown.push_back(s.pageIndex);
             EXPECT_EQ(s.pageLastLine, 0);
         }
@@ -90,24 +80,15 @@ TEST(TextPages, PagesCycleAndASinglePageComesBackUnfoldingAnew) {
 }
 
 TEST(TextPages, ASlowDisplayStillUnfoldsAndFoldsTheWholePage) {
-    // 20 frames per second: three steps a frame, so the page stands complete
-    // after 293 steps (98 frames) and the last 20 steps fold it away.
+    // 20 frames per second: three steps a frame, each folding or unfolding
+    // by its own place in the page, so the page stands complete after 293
+    // steps (98 frames) and the last 20 steps fold it away.
     TextPagesState s;
-    scene::StepClock clock;
-    double pageClock = 0.0;
-    for (int frame = 1; frame <= 98; ++frame) {
-        pageClock = frame * 0.05;
-        scene::UpdateTextPages(s, clock, pageClock, 2);
-    }
+    for (int step = 1; step <= 98 * 3; ++step) scene::StepPage(s, 2);
     for (float spread : s.lineSpread) EXPECT_EQ(spread, 20.0f);
-    for (int frame = 99; frame <= 240; ++frame) {
-        pageClock = frame * 0.05;
-        scene::UpdateTextPages(s, clock, pageClock, 2);
-    }
-    // Frame 240 (12 s) ran its steps, then changed the page.
-    EXPECT_EQ(s.pageIndex, 1);
-    EXPECT_EQ(pageClock, 0.0);
+    for (int step = 98 * 3 + 1; step <= 240 * 3; ++step) scene::StepPage(s, 2);
     for (float spread : s.lineSpread) EXPECT_EQ(spread, 0.0f);
+    EXPECT_TRUE(scene::StepPage(s, 2));  // frame 241's first step begins the next page
     EXPECT_EQ(s.linePitch, 20.0f);
 }
 

@@ -24,6 +24,7 @@
 #include "platform/display.h"
 #include "platform/messages.h"
 #include "platform/write_file.h"
+#include "scene/scene_state.h"
 #include "tools/capture/frame_files.h"
 #include "tools/capture/video.h"
 
@@ -251,6 +252,10 @@ Outcome Capture(const Options& options, std::FILE* err) {
     };
     app::FrameLoop loop;
     if (Outcome started = StartIntro(loop, readClock); !started.Ok()) return started;
+    // Every reading is exact: the step clock's lock onto whole steps, which
+    // absorbs a display's jitter, would run 59 or 61 frames a second at one
+    // step a frame.
+    scene::sceneState.stepClock.exact = true;
 
     const bool movie = !options.video.empty();
     FrameWriter writer(options, movie ? &video : nullptr);

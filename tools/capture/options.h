@@ -12,6 +12,7 @@
 #include <string>
 
 #include "tools/capture/frame_scale.h"
+#include "tools/cli/command_line.h"
 
 namespace capture {
 
@@ -32,20 +33,14 @@ struct Options {
     double exitAt = -1.0;      // --exit-at T: seconds of the exit request; -1: none
     int fps = kDefaultFps;     // --fps F: frames per second of the clock, the display and the video
     VideoSize videoSize{640, 480};  // --size WxH: pixels of the video's frame (the PNGs stay 640 x 480)
-    bool help = false;         // --help
 };
 
-// The first lines of --help and of every refusal.
-const char* Usage();
-// The whole --help text.
-std::string HelpText();
-
-// Reads the options ("--name VALUE" or "--name=VALUE"). False with the
-// reason in `error` for an unknown option or a stray argument, a missing or
-// malformed value, a value out of range, --frames together with --seconds, no
-// output (--out or --video), no end (--frames, --seconds or --exit-at), or
-// --size without --video.
-bool ParseOptions(int argc, const char* const* argv, Options& options, std::string& error);
+// The command line, read into `options` (which must outlive the result):
+// "--name VALUE" or "--name=VALUE". Refused for an unknown option or a stray
+// argument, a missing or malformed value, a value out of range, --frames
+// together with --seconds, no output (--out or --video), no end (--frames,
+// --seconds or --exit-at), or --size without --video.
+cli::Tool CommandLine(Options& options);
 
 // The frames the options select, as frame indices (see above).
 struct FramePlan {

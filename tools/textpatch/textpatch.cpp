@@ -13,6 +13,7 @@
 
 #include "data/glyph2_table.h"
 #include "platform/write_file.h"
+#include "tools/cli/command_line.h"
 #include "tools/textpatch/web_page.h"
 
 namespace textpatch {
@@ -321,12 +322,66 @@ int OpenProgram(const std::string& path, Program& program, std::string& err) {
 }  // namespace
 
 int Main(std::span<const std::string_view> args, std::string& out, std::string& err) {
-    const std::string usage =
-        "usage: quandrix-textpatch show EXE\n"
-        "       quandrix-textpatch set EXE FILE [--pages N]\n"
-        "EXE is the built intro: its executable, or the web build's quandrix.html\n";
-    if (args.size() == 2 && args[0] == "show") {
-        const std::string exe(args[1]);
+    std::optional<int> count;
+    std::string command, exe, textPath;
+    cli::Tool tool{
+        "quandrix-textpatch",
+        "show EXE\nset EXE FILE [--pages N]",
+        "Shows and rewrites the text pages of a built intro without rebuilding it. EXE is\n"
+        "the intro's executable (Linux or Windows) or the web build's quandrix.html.\n"
+        "  show  prints the page count and the ten pages in the text file format\n"
+        "  set   writes the pages of FILE into EXE, through a temporary file in its folder\n"
+        "        renamed over it with the old mode, so EXE is never half patched\n"
+        "FILE: one page line per text line (up to 31 characters), an empty line ends a\n"
+        "page, a line starting with ';' is a comment; show's output can be set back.",
+        {{"--pages", "N", "with set: the number of pages the intro shows, 1 to 10",
+          [&count](std::string_view value, std::string& error) {
+              std::int64_t n = 0;
+              if (!cli::ReadWhole(value, n) || n < 1 || n > kTextPages) {
+                  error = "--pages " + std::string(value) + ": the page count must be a number from 1 to 10";
+                  return false;
+              }
+              count = static_cast<int>(n);
+              return true;
+          }}},
+        [&](std::span<const std::string> operands, const cli::Given&, std::string& error) {
+            // The command and the files it takes.
+            const std::size_t wanted = operands.empty() ? 0 : operands[0] == "show" ? 2 : operands[0] == "set" ? 3 : 0;
+            if (wanted == 0) {
+                error = operands.empty() ? "a command is needed: show or set"
+                                         : "unknown command \"" + operands[0] + "\": show or set";
+                return false;
+            }
+            if (operands.size() != wanted) {
+                error = operands[0] + (wanted == 2 ? " takes EXE" : " takes EXE and FILE");
+                return false;
+            }
+            if (count && wanted == 2) {
+                error = "--pages goes with set";
+                return false;
+            }
+            command = operands[0];
+            exe = operands[1];
+            if (wanted == 3) textPath = operands[2];
+            return true;
+        },
+        "Exit status: 0 done; 1 a file could not be read or written; 2 refused: a bad\n"
+        "option, a folder named as a file, a block not found or damaged, bad text."};
+    const cli::Reading reading = cli::Read(tool, args);
+    switch (reading.outcome) {
+    case cli::Outcome::Run:
+        break;
+    case cli::Outcome::Help:
+        out = cli::Help(tool);
+        return 0;
+    case cli::Outcome::Version:
+        out = cli::Version(tool.name);
+        return 0;
+    case cli::Outcome::Refused:
+        err = cli::Refusal(tool, reading.error);
+        return cli::kExitUsage;
+    }
+    if (command == "show") {
         Program program;
         if (const int code = OpenProgram(exe, program, err); code != 0) return code;
         BlockPlace place;
@@ -338,68 +393,47 @@ int Main(std::span<const std::string_view> args, std::string& out, std::string& 
         out = ShowBlock(program.Bytes(), place);
         return 0;
     }
-    if (!args.empty() && args[0] == "set" && (args.size() == 3 || args.size() == 5)) {
-        std::optional<int> count;
-        if (args.size() == 5) {
-            if (args[3] != "--pages") {
-                err = usage;
-                return 2;
-            }
-            const std::string n(args[4]);
-            char* end = nullptr;
-            errno = 0;
-            const long value = std::strtol(n.c_str(), &end, 10);
-            if (n.empty() || *end != '\0' || errno != 0 || value < 1 || value > kTextPages) {
-                err = "quandrix-textpatch: --pages " + n + ": the page count must be a number from 1 to 10\n";
-                return 2;
-            }
-            count = static_cast<int>(value);
-        }
-        const std::string exe(args[1]), textPath(args[2]);
-        Program program;
-        if (const int code = OpenProgram(exe, program, err); code != 0) return code;
-        std::vector<std::uint8_t>& file = program.Bytes();
-        std::vector<std::uint8_t> text;
-        std::string error;
-        bool folder = false;
-        if (!ReadFile(textPath, text, error, folder)) {
-            err = "quandrix-textpatch: " + error + "\n";
-            return ReadFailure(folder);
-        }
-        BlockPlace place;
-        if (!LocateBlock(file, place, error)) {
-            err = "quandrix-textpatch: " + exe + ": " + error + "\n";
-            return 2;
-        }
-        std::vector<Page> pages;
-        if (!ParsePages(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()), textPath, pages,
-                        error)) {
-            err = "quandrix-textpatch: " + error + "\n";
-            return 2;
-        }
-        if (pages.empty() && !count) {
-            err = "quandrix-textpatch: " + textPath + ": no page in the file, and no --pages: nothing to write\n";
-            return 2;
-        }
-        if (!ApplyPages(file, place, pages, count, error)) {
-            err = "quandrix-textpatch: " + exe + ": " + error + "\n";
-            return 2;
-        }
-        if (!platform::WriteFileAtomically(exe, program.Written(), error, platform::WriteMode::KeepExisting)) {
-            err = "quandrix-textpatch: " + error + "\n";
-            return 1;
-        }
-        const int shown = static_cast<signed char>(file[place.countAt]);
-        out = exe + ": wrote " + std::to_string(pages.size()) + " page" + (pages.size() == 1 ? "" : "s") +
-              "; page count " + std::to_string(shown) + "\n";
-        if (static_cast<int>(pages.size()) > shown) {
-            out += "note: the intro shows " + std::to_string(shown) + " page" + (shown == 1 ? "" : "s") +
-                   "; give --pages " + std::to_string(pages.size()) + " to show all that were written\n";
-        }
-        return 0;
+    Program program;
+    if (const int code = OpenProgram(exe, program, err); code != 0) return code;
+    std::vector<std::uint8_t>& file = program.Bytes();
+    std::vector<std::uint8_t> text;
+    std::string error;
+    bool folder = false;
+    if (!ReadFile(textPath, text, error, folder)) {
+        err = "quandrix-textpatch: " + error + "\n";
+        return ReadFailure(folder);
     }
-    err = usage;
-    return 2;
+    BlockPlace place;
+    if (!LocateBlock(file, place, error)) {
+        err = "quandrix-textpatch: " + exe + ": " + error + "\n";
+        return 2;
+    }
+    std::vector<Page> pages;
+    if (!ParsePages(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()), textPath, pages,
+                    error)) {
+        err = "quandrix-textpatch: " + error + "\n";
+        return 2;
+    }
+    if (pages.empty() && !count) {
+        err = "quandrix-textpatch: " + textPath + ": no page in the file, and no --pages: nothing to write\n";
+        return 2;
+    }
+    if (!ApplyPages(file, place, pages, count, error)) {
+        err = "quandrix-textpatch: " + exe + ": " + error + "\n";
+        return 2;
+    }
+    if (!platform::WriteFileAtomically(exe, program.Written(), error, platform::WriteMode::KeepExisting)) {
+        err = "quandrix-textpatch: " + error + "\n";
+        return 1;
+    }
+    const int shown = static_cast<signed char>(file[place.countAt]);
+    out = exe + ": wrote " + std::to_string(pages.size()) + " page" + (pages.size() == 1 ? "" : "s") +
+          "; page count " + std::to_string(shown) + "\n";
+    if (static_cast<int>(pages.size()) > shown) {
+        out += "note: the intro shows " + std::to_string(shown) + " page" + (shown == 1 ? "" : "s") +
+               "; give --pages " + std::to_string(pages.size()) + " to show all that were written\n";
+    }
+    return 0;
 }
 
 }  // namespace textpatch

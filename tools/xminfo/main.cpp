@@ -1,17 +1,33 @@
 // quandrix-xminfo [--json] FILE.xm: the facts of an XM song as the intro's
-// player loads it, and what its engine will not play. Exit code 0 when it
-// loads, 2 (with the reason on standard error) when the player would refuse
-// it, 1 for a usage error.
+// player loads it, and what its engine will not play. See --help.
 #include <cstdio>
-#include <cstring>
+#include <string>
 
+#include "tools/cli/command_line.h"
 #include "tools/xminfo/xminfo.h"
 
 int main(int argc, char** argv) {
-    const bool json = argc == 3 && std::strcmp(argv[1], "--json") == 0;
-    if (argc != 2 + (json ? 1 : 0) || (!json && argv[1][0] == '-' && argv[1][1] != '\0')) {
-        std::fprintf(stderr, "usage: quandrix-xminfo [--json] FILE.xm\n");
-        return xminfo::kExitUsage;
-    }
-    return xminfo::RunXmInfo(argv[json ? 2 : 1], stdout, stderr, json);
+    bool json = false;
+    std::string song;
+    cli::Tool tool{
+        "quandrix-xminfo",
+        "[--json] FILE.xm",
+        "Loads an XM song with the intro's own loader and prints its facts (channels,\n"
+        "patterns, order, tempo, instruments with their envelopes and samples, the\n"
+        "loader's repairs), then what the engine will not play of it: each ignored effect\n"
+        "and volume-column command with its cell count and the first place it is heard,\n"
+        "and the commands it plays in a way of its own.",
+        {{"--json", "", "print the same facts and report as one JSON object", cli::SetFlag(json)}},
+        [&song](std::span<const std::string> files, const cli::Given&, std::string& error) {
+            if (files.size() != 1) {
+                error = files.empty() ? "a song file is needed" : "one song file at a time";
+                return false;
+            }
+            song = files[0];
+            return true;
+        },
+        "Exit status: 0 the song loads; 2 a bad option, or a file the player cannot read\n"
+        "or refuses (the reason goes to standard error)."};
+    if (const std::optional<int> status = cli::ReadCommandLine(tool, argc, argv)) return *status;
+    return xminfo::RunXmInfo(song.c_str(), stdout, stderr, json);
 }

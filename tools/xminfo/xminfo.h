@@ -11,8 +11,7 @@
 namespace xminfo {
 
 inline constexpr int kExitLoaded = 0;
-inline constexpr int kExitUsage = 1;
-inline constexpr int kExitRejected = 2;
+inline constexpr int kExitRejected = 2;  // also a bad option (cli::kExitUsage)
 
 // The song's facts, one per line: channels, patterns, order, tempo, frequency
 // table, then each instrument with its envelopes and samples.

@@ -6,16 +6,14 @@
 // quandrix-xmrender --play IN.xm: plays it live until Enter or Ctrl+C; exit
 // code 1 when there is no sound device.
 #include <cstdio>
-#include <string>
 
+#include "tools/cli/command_line.h"
 #include "tools/xmrender/xmrender.h"
 
 int main(int argc, char** argv) {
     xmrender::Options options;
-    std::string error;
-    if (!xmrender::ParseOptions(argc, argv, options, error)) {
-        std::fprintf(stderr, "quandrix-xmrender: %s\n%s\n", error.c_str(), xmrender::Usage());
-        return xmrender::kExitRejected;
+    if (const std::optional<int> status = cli::ReadCommandLine(xmrender::CommandLine(options), argc, argv)) {
+        return *status;
     }
     if (options.play) return xmrender::PlaySong(options, stdout, stderr);
     return xmrender::RenderToWav(options, stderr);

@@ -12,16 +12,12 @@
 #include "music/offline_render.h"
 #include "music/stream.h"
 #include "music/xm_loader.h"
+#include "tools/cli/command_line.h"
 #include "tools/songfile/song_file.h"
 #include "tools/songreport/engine_report.h"
 #include "tools/xmrender/wav_writer.h"
 
 namespace xmrender {
-
-const char* Usage() {
-    return "usage: quandrix-xmrender IN.xm OUT.wav [--seconds S] [--quiet]\n"
-           "       quandrix-xmrender --play IN.xm [--quiet]";
-}
 
 std::uint64_t FramesForSeconds(double seconds) {
     return static_cast<std::uint64_t>(std::floor(seconds * static_cast<double>(music::kOutputRate)));
@@ -29,14 +25,12 @@ std::uint64_t FramesForSeconds(double seconds) {
 
 namespace {
 
-bool ParseSeconds(const char* text, double& seconds, std::string& error) {
-    char* end = nullptr;
-    errno = 0;
-    const double value = std::strtod(text, &end);
+bool ReadSeconds(std::string_view text, double& seconds, std::string& error) {
     const double most = static_cast<double>(kMaxWavFrames) / music::kOutputRate;
-    if (end == text || *end != '\0' || errno == ERANGE || !std::isfinite(value) || value < 0.0 || value > most) {
-        error = std::string("--seconds needs a number of seconds from 0 to ") + std::to_string(static_cast<long>(most)) +
-                ", not \"" + text + "\"";
+    double value = 0.0;
+    if (!cli::ReadNumber(text, value) || value < 0.0 || value > most) {
+        error = "--seconds needs a number of seconds from 0 to " + std::to_string(static_cast<long>(most)) +
+                ", not \"" + std::string(text) + "\"";
         return false;
     }
     seconds = value;
@@ -45,46 +39,45 @@ bool ParseSeconds(const char* text, double& seconds, std::string& error) {
 
 }  // namespace
 
-bool ParseOptions(int argc, const char* const* argv, Options& options, std::string& error) {
-    int files = 0;
-    bool secondsGiven = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--seconds") {
-            if (i + 1 >= argc) {
-                error = "--seconds needs a value";
+cli::Tool CommandLine(Options& options) {
+    cli::Tool tool{
+        "quandrix-xmrender",
+        "IN.xm OUT.wav [--seconds S] [--quiet]\n--play IN.xm [--quiet]",
+        "Renders an XM song with the intro's own loader, replay engine and mixer into a\n"
+        "44,100 Hz 16-bit stereo WAV: exactly what the sound device is fed from the start\n"
+        "of playback. The WAV appears whole or not at all (it grows under a temporary name\n"
+        "beside OUT.wav); a device or pipe such as /dev/stdout is written straight.\n"
+        "First a line on standard error names what the engine will not play of the song.",
+        {},
+        nullptr,
+        "Exit status: 0 done; 1 the WAV could not be written, or no sound device for\n"
+        "--play; 2 a bad option, or a song that cannot be read or is refused."};
+    tool.options = {
+        {"--seconds", "S", "render floor(S x 44,100) frames (default 60)",
+         [&options](std::string_view value, std::string& error) { return ReadSeconds(value, options.seconds, error); }},
+        {"--play", "", "play the song live through the sound device instead, showing order,\n"
+                       "pattern, row and time on one line, until Enter or Ctrl+C",
+         cli::SetFlag(options.play)},
+        {"--quiet", "", "leave out the line about what the engine will not play", cli::SetFlag(options.quiet)},
+    };
+    tool.operands = [&options](std::span<const std::string> files, const cli::Given& given, std::string& error) {
+        if (options.play) {
+            if (files.size() != 1 || given.Has("--seconds")) {
+                error = "--play takes one song and no --seconds";
                 return false;
             }
-            if (!ParseSeconds(argv[++i], options.seconds, error)) return false;
-            secondsGiven = true;
-        } else if (arg.rfind("--seconds=", 0) == 0) {
-            if (!ParseSeconds(argv[i] + std::strlen("--seconds="), options.seconds, error)) return false;
-            secondsGiven = true;
-        } else if (arg == "--play") {
-            options.play = true;
-        } else if (arg == "--quiet") {
-            options.quiet = true;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            error = "unknown option " + arg;
-            return false;
-        } else {
-            if (files == 0) options.input = arg;
-            if (files == 1) options.output = arg;
-            ++files;
+            options.input = files[0];
+            return true;
         }
-    }
-    if (options.play) {
-        if (files != 1 || secondsGiven) {
-            error = "--play takes one song and no --seconds";
+        if (files.size() != 2) {
+            error = files.size() < 2 ? "an input and an output file are needed" : "too many file names";
             return false;
         }
+        options.input = files[0];
+        options.output = files[1];
         return true;
-    }
-    if (files != 2) {
-        error = files < 2 ? "an input and an output file are needed" : "too many file names";
-        return false;
-    }
-    return true;
+    };
+    return tool;
 }
 
 bool InstallFileStream(const std::string& path, std::FILE* err) {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "music/module.h"
+#include "tools/cli/command_line.h"
 
 namespace xmrender {
 
@@ -26,16 +27,12 @@ struct Options {
     bool quiet = false;                // --quiet: no line about what the engine will not play
 };
 
-// "usage: quandrix-xmrender IN.xm OUT.wav [--seconds S] [--quiet]" and the
-// --play form.
-const char* Usage();
-
-// Reads IN, OUT and --seconds S (or --seconds=S) in any order, or --play IN;
-// --quiet with either.
-// False with the reason when an option is unknown, a value is missing or not
-// a number of seconds from 0 to what a WAV file can hold, or the file names
-// are not exactly two (one with --play, which takes no --seconds).
-bool ParseOptions(int argc, const char* const* argv, Options& options, std::string& error);
+// The command line, read into `options` (which must outlive the result):
+// IN and OUT and --seconds S in any order, or --play IN; --quiet with either.
+// Refused when a value is not a number of seconds from 0 to what a WAV file
+// can hold, or the files are not exactly two (one with --play, which takes
+// no --seconds).
+cli::Tool CommandLine(Options& options);
 
 // floor(seconds x 44,100), computed in double precision.
 std::uint64_t FramesForSeconds(double seconds);
