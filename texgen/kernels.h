@@ -14,7 +14,8 @@ namespace texgen::kernels {
 // warp's resampling, the generators' channel stores): the widest the
 // processor has (AVX2, else SSE2, else plain code), chosen once. All paths
 // give the same bytes; tests select each one in turn to check that.
-//   Portable  SineWarp through WarpPass, byte-by-byte channel stores
+//   Portable  SineWarp's sines once per row and column, resampled pixel by
+//             pixel by WarpPass's own loop; byte-by-byte channel stores
 //   Sse2      SineWarp 4 pixels per step (every x86-64)
 //   Avx2      SineWarp 8 pixels per step, channel stores 16 bytes per step
 using VectorPath = platform::VectorPath;

@@ -64,6 +64,17 @@ void FilterPass(TextureLayers& layers, FilterFunction filter, const Instruction&
 }
 
 void WarpPass(TextureLayers& layers, DisplacementFunction displacement, const Instruction& in) {
+    struct Call {
+        DisplacementFunction displacement;
+        const Instruction* in;
+    } call{displacement, &in};
+    WarpPassAt(layers, in, [](int x, int y, const void* context) {
+        const auto* c = static_cast<const Call*>(context);
+        return c->displacement(x, y, *c->in);
+    }, &call);
+}
+
+void WarpPassAt(TextureLayers& layers, const Instruction& in, PositionFunction positionAt, const void* context) {
     if (!InstructionFits(in, Pass::Warp)) return;
     Layer& layer = layers.layers[static_cast<std::size_t>(in.LayerIndex())];
     // Reads come from the copy, writes go to the layer: no feedback.
@@ -71,7 +82,7 @@ void WarpPass(TextureLayers& layers, DisplacementFunction displacement, const In
     source = layer;
     for (int y = 0; y < layerSize; ++y) {
         for (int x = 0; x < layerSize; ++x) {
-            const SourcePosition position = displacement(x, y, in);
+            const SourcePosition position = positionAt(x, y, context);
             // The offset of 256 keeps every position a byte can produce
             // positive, so truncation is the floor.
             const float u = position.u + 256.0f;

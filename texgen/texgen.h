@@ -255,6 +255,10 @@ void FilterPass(TextureLayers& layers, FilterFunction filter, const Instruction&
 // Copies layer LayerIndex() into WarpScratch, then resamples every pixel from the
 // copy bilinearly at the displaced position (see the conventions).
 void WarpPass(TextureLayers& layers, DisplacementFunction displacement, const Instruction& in);
+// WarpPass with the displaced position of (x, y) from positionAt(x, y, context),
+// for a kernel that computes the displacement's terms once.
+using PositionFunction = SourcePosition (*)(int x, int y, const void* context);
+void WarpPassAt(TextureLayers& layers, const Instruction& in, PositionFunction positionAt, const void* context);
 // combiner(pixel i of LayerIndex(), pixel i of SourceLayerIndex()) for every i; the
 // two layers may be the same.
 void CombinePass(TextureLayers& layers, CombinerFunction combiner, const Instruction& in);

@@ -5,7 +5,9 @@
 // pixels per step, one pixel per lane. Every value is the same IEEE
 // operation on the same operands as in WarpPass and SineWarp (filters.cpp,
 // passes.cpp), so the bytes agree exactly whichever path runs; on targets
-// without SSE2 the kernel is the pass driver itself.
+// without SSE2 (the web page's WebAssembly) the sines are still computed
+// once per row and column, and WarpPass's own loop resamples: the sines
+// were nine tenths of the built-in scripts' time there.
 #include <cmath>
 #include <cstddef>
 #include <cstring>
@@ -22,6 +24,17 @@ namespace {
 VectorPath& ChosenPath() {
     static VectorPath path = platform::BestVectorPath();
     return path;
+}
+
+// SineWarp's displacements: the horizontal one depends on the row only, the
+// vertical one on the column only, so 2 x 256 sines serve the 65,536 pixels.
+void SineWaves(const Instruction& in, double waveU[layerSize], double waveV[layerSize]) {
+    const double stepU = SineWarpStep(in.p1);
+    const double stepV = SineWarpStep(in.p2);
+    for (int i = 0; i < layerSize; ++i) {
+        waveU[i] = SineWarpWave(i, stepU, in.p3, in.p5);  // by row y, pixels
+        waveV[i] = SineWarpWave(i, stepV, in.p4, in.p6);  // by column x, pixels
+    }
 }
 
 #if defined(__SSE2__)
@@ -301,16 +314,9 @@ void SineWarp(TextureLayers& layers, const Instruction& in) {
 #if defined(__SSE2__)
     const VectorPath path = ChosenPath();
     if (path != VectorPath::Portable) {
-        const double stepU = SineWarpStep(in.p1);
-        const double stepV = SineWarpStep(in.p2);
-        // The horizontal displacement depends on the row only, the vertical
-        // one on the column only: 2 x 256 sines instead of 2 x 65,536.
-        double waveU[layerSize];  // by row y, pixels
-        double waveV[layerSize];  // by column x, pixels
-        for (int i = 0; i < layerSize; ++i) {
-            waveU[i] = SineWarpWave(i, stepU, in.p3, in.p5);
-            waveV[i] = SineWarpWave(i, stepV, in.p4, in.p6);
-        }
+        double waveU[layerSize];
+        double waveV[layerSize];
+        SineWaves(in, waveU, waveV);
         Layer& layer = Destination(layers, in);
         WarpScratch& scratch = GetWarpScratch();
         scratch.layer = layer;
@@ -334,7 +340,16 @@ void SineWarp(TextureLayers& layers, const Instruction& in) {
         return;
     }
 #endif
-    WarpPass(layers, &texgen::SineWarp, in);
+    struct Waves {
+        double u[layerSize];
+        double v[layerSize];
+    } waves;
+    SineWaves(in, waves.u, waves.v);
+    // SineWarp's position, x + wave and y + wave in double, rounded once.
+    WarpPassAt(layers, in, [](int x, int y, const void* context) {
+        const auto* w = static_cast<const Waves*>(context);
+        return SourcePosition{static_cast<float>(x + w->u[y]), static_cast<float>(y + w->v[x])};
+    }, &waves);
 }
 
 }  // namespace texgen::kernels

@@ -40,4 +40,7 @@ void quandrix_webgl_upload(const void* vertices, std::uint32_t vertexBytes, cons
 void quandrix_webgl_draw(unsigned mode, std::uint32_t firstIndex, std::uint32_t indexCount, unsigned texture,
                          int sprite, unsigned blendSource, unsigned blendDestination, unsigned depthFunc);
 
+// The frame is complete: the browser shows it when the frame callback returns.
+void quandrix_webgl_present();
+
 }  // extern "C"

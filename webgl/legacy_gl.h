@@ -83,8 +83,9 @@
 // bottom, changes nothing and records the GL error (GL_INVALID_ENUM,
 // GL_INVALID_VALUE, GL_INVALID_OPERATION, GL_STACK_OVERFLOW,
 // GL_STACK_UNDERFLOW), which glGetError returns; the first time each entry
-// point refuses something, one line naming it and the value goes to standard
-// error (the browser's console), so that a test of the page sees it. Entry
+// point refuses something in a context, one line naming it and the value goes
+// to standard error (the browser's console), so that a test of the page sees
+// it. Entry
 // points not declared here do not exist: code that calls one does not build.
 //
 // Conventions: matrices are column-major float[16], as in GL. The eye-space

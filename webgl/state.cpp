@@ -142,6 +142,10 @@ bool CreateContext(const char* canvasSelector) {
     if (!quandrix_webgl_create(canvasSelector)) return false;
     Layer& layer = State();
     layer = Layer{};
+    // A new context starts as GL's does, so its first refusal of each entry
+    // point is reported again: a second run on the page would otherwise log
+    // nothing for a fault the first run already hit.
+    Reported().clear();
     ResetMatrices(layer);
     layer.context = true;
     layer.maxTextureSize = quandrix_webgl_max_texture_size();
@@ -150,7 +154,10 @@ bool CreateContext(const char* canvasSelector) {
     return true;
 }
 
-void Present() { Flush(); }
+void Present() {
+    Flush();
+    if (State().context) quandrix_webgl_present();
+}
 
 void DestroyContext() {
     Layer& layer = State();

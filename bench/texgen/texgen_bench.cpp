@@ -26,6 +26,7 @@ struct Variant {
 
 const Variant variants[] = {
     {"straightforward", Machine::Straightforward, VectorPath::Portable},
+    {"optimised-portable", Machine::Optimised, VectorPath::Portable},  // the web page's path
     {"optimised-sse2", Machine::Optimised, VectorPath::Sse2},
     {"optimised-avx2", Machine::Optimised, VectorPath::Avx2},
 };

@@ -6,7 +6,10 @@
 //   CreateWindow           the canvas at width x height, the title as the page's
 //   GetDeviceContext, ChoosePixelFormat, SetPixelFormat
 //                          true while the window exists (WebGL has no such steps)
-//   CreateGlContext        webgl::CreateContext on the canvas
+//   CreateGlContext        webgl::CreateContext on the canvas; while the
+//                          browser has the context lost, a note over the page
+//                          says so (the GL layer makes everything again when
+//                          it is restored)
 //   SwapBuffers            webgl::Present: the browser shows the canvas when
 //                          the frame callback returns
 #include "platform/display.h"
@@ -33,6 +36,49 @@ EM_JS(void, StyleCanvas, (const char* selector, int shown, int cursor), {
     if (!canvas) return;
     canvas.style.visibility = shown ? "" : "hidden";
     canvas.style.cursor = cursor ? "" : "none";
+});
+
+// The canvas is black while the browser has taken the GL context away (a
+// graphics reset, a phone sending the page to the background); the show and
+// its sound go on meanwhile, so the viewer is told why and that the picture
+// comes back. watch 0 stops listening and takes the note away, before the
+// context is let go on purpose.
+EM_JS(void, WatchContext, (const char* selector, int watch), {
+    var canvas = document.querySelector(UTF8ToString(selector));
+    var watcher = Module.quandrixContextWatcher;
+    if (!watcher) {
+        watcher = Module.quandrixContextWatcher = {
+            lost: function(event) {
+                // Browsers show a lost context's canvas as an empty or
+                // broken picture: the page's black shows instead.
+                event.target.style.opacity = 0;
+                if (document.getElementById("quandrix-lost")) return;
+                var note = document.createElement("p");
+                note.id = "quandrix-lost";
+                note.setAttribute("role", "status");
+                note.textContent = "Picture lost: the browser has reset the graphics. " +
+                                   "The show goes on, and the picture comes back as soon as the browser allows.";
+                note.style.cssText = "position: absolute; left: 50%; top: 50%; transform: translate(-50%, -50%); " +
+                                     "margin: 0; max-width: 90vw; text-align: center; pointer-events: none; " +
+                                     "color: #d8a040; font: bold 15px monospace;";
+                document.body.appendChild(note);
+            },
+            restored: function() {
+                var note = document.getElementById("quandrix-lost");
+                if (note) note.remove();
+                if (canvas) canvas.style.opacity = "";
+            },
+        };
+    }
+    if (!canvas) return;
+    if (watch) {
+        canvas.addEventListener("webglcontextlost", watcher.lost);
+        canvas.addEventListener("webglcontextrestored", watcher.restored);
+    } else {
+        canvas.removeEventListener("webglcontextlost", watcher.lost);
+        canvas.removeEventListener("webglcontextrestored", watcher.restored);
+        watcher.restored();
+    }
 });
 
 }  // namespace
@@ -64,7 +110,11 @@ bool ChoosePixelFormat() { return display.window; }
 
 bool SetPixelFormat() { return display.window; }
 
-bool CreateGlContext() { return display.window && webgl::CreateContext(web::kCanvas); }
+bool CreateGlContext() {
+    if (!display.window || !webgl::CreateContext(web::kCanvas)) return false;
+    WatchContext(web::kCanvas, 1);
+    return true;
+}
 
 bool MakeCurrent() { return webgl::HasContext(); }
 
@@ -74,6 +124,7 @@ bool ReleaseCurrent() { return true; }
 
 bool DeleteGlContext() {
     const bool existed = webgl::HasContext();
+    if (existed) WatchContext(web::kCanvas, 0);
     webgl::DestroyContext();
     return existed;
 }

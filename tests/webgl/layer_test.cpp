@@ -164,8 +164,8 @@ TEST_F(GlLayer, RefusalsChangeNothingAndAreReportedOncePerEntryPoint) {
 
     const std::string said = ::testing::internal::GetCapturedStderr();
     EXPECT_NE(said.find("GL layer: glEnable refused 0x0B50 (GL_INVALID_ENUM)\n"), std::string::npos);
-    // glEnable, glBegin, glEnd, glPushMatrix, glPopMatrix, glTexImage2D; the
-    // point parameter refused in the test before was said there.
+    // glEnable, glBegin, glEnd, glPushMatrix, glPopMatrix, glTexImage2D, once
+    // each in this context whatever other contexts refused before.
     EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 6);
 }
 

@@ -17,6 +17,7 @@ void quandrix_webgl_delete_texture(unsigned) {}
 void quandrix_webgl_texture_parameter(unsigned, unsigned, int) {}
 void quandrix_webgl_texture_image(unsigned, unsigned, int, int, unsigned, int, const void*, std::uint32_t) {}
 void quandrix_webgl_copy_texture_image(unsigned, unsigned, int, int, int, int) {}
+void quandrix_webgl_present() {}
 
 void quandrix_webgl_upload(const void* vertices, std::uint32_t vertexBytes, const void* indices,
                            std::uint32_t indexBytes) {
