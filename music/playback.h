@@ -35,7 +35,8 @@ std::int32_t RingFramesForRate(std::int32_t rate);
 std::int32_t RampLengthForRate(std::int32_t rate);
 
 // What OpenAudio does after opening the device: computes BlockFrames,
-// RingFrames, RampLength and its reciprocal for `rate` (44,100), and zeroes
+// RingFrames, RampLength and its reciprocal for `rate` (44,100 for the intro;
+// the steps and the tick length follow mixer.rate from then on), and zeroes
 // the voice table, numbering the voices 0..63 and giving each a step of 1.0.
 // The only place the voice table is reset. Rates below 1 are taken as 44,100.
 void SetUpVoiceTable(std::int32_t rate);
