@@ -78,7 +78,7 @@ bool OpenAudio(std::int32_t rate) {
     CloseAudio();
     if (!output.device->open(rate)) return false;
     output.deviceOpen = true;
-    SetUpVoiceTable(rate);
+    SetUpVoiceTable(output.device->ownRate ? output.device->ownRate() : rate);
     return true;
 }
 
@@ -89,7 +89,7 @@ void CloseAudio() {
     output.deviceOpen = false;
 }
 
-bool StartPlayback(Module* song) {
+bool StartPlayback(Module* song, std::uint64_t fromBlock) {
     if (!song) return false;
     StopPlayback(song);
     ResetPlayback(*song);
@@ -99,6 +99,7 @@ bool StartPlayback(Module* song) {
         DetachSong();
         return false;
     }
+    SkipSongBlocks(fromBlock);
     // The prefill: every block once, until the write index is back at 0.
     output.renderedBlocks.store(0, std::memory_order_relaxed);
     do {

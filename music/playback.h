@@ -72,6 +72,15 @@ void ReleaseMixRing();
 // so that the ring holds the song's first RingFrames frames.
 void PrefillRing();
 
+// Renders the attached song's next `blocks` blocks into nothing, for a start
+// from a later moment: the song, the channels and the voices then stand where
+// playing those blocks would have left them, and a prefill that follows
+// holds the song from there. Whole blocks, as the ring renders them: a gain
+// ramp that spans a block's end is rounded there, so frames rendered in other
+// pieces would differ by a level here and there. The write index is 0
+// afterwards.
+void SkipSongBlocks(std::uint64_t blocks);
+
 // StartPlayback without the device: StopOfflinePlayback, then ResetPlayback,
 // AttachSong, the two rings and the prefill. Needs SetUpVoiceTable first.
 // False when a ring cannot be allocated (nothing is attached then).
