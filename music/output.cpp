@@ -53,6 +53,14 @@ void RenderBlocksBehind() {
     while (mixer.writeIndex != playing && !output.stopRequest.load()) RenderOneBlock();
 }
 
+// The refill of a device without threads: the worker's loop body, then the
+// frames rendered since the ring was queued (the prefill's and each block's
+// since, in the order they play).
+std::uint64_t RefillBehind() {
+    RenderBlocksBehind();
+    return RenderedBlockCount() * static_cast<std::uint64_t>(mixer.blockFrames);
+}
+
 }  // namespace
 
 void SetAudioDevice(const platform::AudioDeviceOps* device) {
@@ -110,7 +118,7 @@ bool StartPlayback(Module* song, std::uint64_t fromBlock) {
     output.stopRequest.store(false);
     if (output.device->setRefill) {
         // No thread: the device's own callback renders what it has played.
-        output.device->setRefill(RenderBlocksBehind);
+        output.device->setRefill(RefillBehind);
         return true;
     }
     output.worker = platform::StartTimeCriticalThread("AudioWorker", AudioWorker, nullptr);

@@ -7,9 +7,10 @@
 // unchanged); the player mixes at that rate.
 //
 // The looping ring stays where the player renders it; this device plays it
-// by sending its frames on: the whole prefilled ring at the start, then up
-// to half a ring past the play position, so that the page's audio path
-// holds two seconds of rendered sound at first and about one from then on. Where
+// by sending its frames on as soon as they are rendered: the whole prefilled
+// ring at the start, then each block the refill renders again, so that the
+// page's audio path holds about two seconds of rendered sound, as the
+// desktop's ring does. Where
 // the browser has AudioWorklet that queue lives on the audio thread, and a
 // stall of the page's own thread (a slow frame, garbage collection) makes no
 // gap; elsewhere a ScriptProcessorNode plays it from the page's thread.
@@ -17,11 +18,6 @@
 // blocks the play position has left, as the worker thread does on the
 // desktop: reports are messages, which browsers keep delivering to a hidden
 // tab whose frames have stopped.
-//
-// Half a ring is always rendered: after a refill at position P every block
-// but the playing one holds the song's next lap, so the frames up to the
-// playing block's start plus a ring are the song's, and a block is far
-// shorter than half a ring.
 #include "platform/audio_device.h"
 
 #include <algorithm>
@@ -38,7 +34,7 @@ struct WebAudio {
     std::size_t ringFrames = 0;
     std::uint64_t played = 0;            // frames the page reports played since Play
     std::uint64_t sent = 0;              // frames sent to the page since Play
-    void (*refill)() = nullptr;
+    std::uint64_t (*refill)() = nullptr;  // renders what was played; frames rendered since Play
 };
 
 WebAudio audio;
@@ -108,7 +104,7 @@ void Close() {
     audio.open = false;
 }
 
-void SetRefill(void (*refill)()) { audio.refill = refill; }
+void SetRefill(std::uint64_t (*refill)()) { audio.refill = refill; }
 
 const AudioDeviceOps webAudio{Open, Play, Position, Reset, Close, SetRefill, OwnRate};
 
@@ -122,9 +118,9 @@ const AudioDeviceOps& SystemAudioDevice() { return webAudio; }
 // renders what was played, and the frames now rendered go out.
 extern "C" EMSCRIPTEN_KEEPALIVE void QuandrixAudioPlayed(double frames) {
     using platform::audio;
-    if (!audio.ring) return;
+    if (!audio.ring || !audio.refill) return;
     const auto played = static_cast<std::uint64_t>(std::max(frames, 0.0));
     audio.played = std::clamp(played, audio.played, audio.sent);
-    if (audio.refill) audio.refill();
-    platform::Send(audio.played + audio.ringFrames / 2);
+    // Never more than a ring ahead of what was played, whatever the refill says.
+    platform::Send(std::min(audio.refill(), audio.played + audio.ringFrames));
 }

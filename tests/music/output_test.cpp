@@ -63,9 +63,9 @@ const platform::AudioDeviceOps fakeOps{FakeDevice::Open, FakeDevice::Play, FakeD
                                        FakeDevice::Close, nullptr};
 
 // The same device as one without threads, which refills from its callback.
-void (*refill)() = nullptr;
+std::uint64_t (*refill)() = nullptr;
 const platform::AudioDeviceOps callbackOps{FakeDevice::Open, FakeDevice::Play, FakeDevice::Position, FakeDevice::Reset,
-                                           FakeDevice::Close, [](void (*r)()) { refill = r; }};
+                                           FakeDevice::Close, [](std::uint64_t (*r)()) { refill = r; }};
 
 constexpr std::uint64_t kBlockBytes = 884 * 4;  // 3,536
 constexpr std::uint64_t kRingBytes = 88400 * 4;  // 353,600
@@ -201,7 +201,7 @@ TEST_F(OutputTest, ADeviceWithoutThreadsRefillsFromItsCallback) {
     FakeDevice::bytes = 5 * kBlockBytes + 17;
     std::this_thread::sleep_for(30ms);
     EXPECT_EQ(Rendered(), 100u);
-    refill();
+    EXPECT_EQ(refill(), 105u * 884);  // frames rendered since the ring was queued
     EXPECT_EQ(Rendered(), 105u);
     for (int i = 0; i < 5; ++i) EXPECT_EQ(Block(i), expected[100 + i]) << "block " << i;
     for (int i = 5; i < 100; ++i) ASSERT_EQ(Block(i), expected[i]) << "block " << i;
