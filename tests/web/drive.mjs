@@ -3,24 +3,20 @@
 // tests (web_page_test.py) and the benchmark (bench/web_page.py). Usage: node
 // drive.mjs PLAN.json; prints one JSON report on standard output.
 //
-// The plan: {"browser": "chromium" | "firefox" (default chromium),
-// "chromium": PATH, "firefox": PATH, "page": FILE, "autoplay": BOOL,
-// "arguments": [...], "visits": [VISIT, ...]}, where FILE is the one-file
-// page quandrix.html, opened from disk (file://) as a person opens a
-// downloaded page; "autoplay" lets it make sound without a click first (in
-// Chromium also by the argument --autoplay-policy=no-user-gesture-required),
-// "arguments" go to Chromium. A visit opens FILE#FRAGMENT in a fresh page of
-// 640 x 480 pixels, or "viewport": [WIDTH, HEIGHT] with "scale" (device
-// pixels per CSS pixel), "touch" and "mobile" (an emulated phone or tablet;
-// Chromium only), and "backdrop": a CSS colour for the page behind the
-// canvas (to find the picture in a screenshot). With "record": true a
-// recorder sits in the audio graph
-// between the page's nodes and the speakers and keeps what they get; with
-// "rate": HZ every audio context is made at that rate; with "noWorklet":
-// true the page's AudioWorklet module is refused, so the page falls back to
-// its ScriptProcessorNode. Its steps run in order:
+// The plan: {"browser": "chromium" (default) or "firefox", "chromium": PATH,
+// "firefox": PATH, "page": FILE (quandrix.html, opened from disk as a person
+// opens a downloaded page), "autoplay": BOOL (it may make sound without a
+// press first), "arguments": [for Chromium], "visits": [VISIT, ...]}. A
+// visit opens FILE#FRAGMENT in a fresh page of 640 x 480 pixels, or
+// "viewport": [W, H] with "scale" (device pixels per CSS pixel), "touch" and
+// "mobile" (Chromium's emulated phones and tablets), "backdrop" (a CSS
+// colour behind the canvas); "record": a recorder in the audio graph between
+// the page's nodes and the speakers; "rate": every audio context at that
+// rate; "noWorklet": the page's AudioWorklet module refused. Steps, in order:
 //   {"state": S or [S, ...], "timeout": SECONDS}  wait until data-show is (one of) S
 //   {"sleep": SECONDS}
+//   {"sound": SECONDS, "timeout": T}  with "record": wait until SECONDS more of sound are recorded
+//   {"drawn": N, "timeout": T}  wait until N more display frames are drawn
 //   {"screenshot": PATH}   the canvas as PNG (the page's overlays hidden for it)
 //   {"page": PATH}         the whole page as PNG
 //   {"click": true}        a left click in the page's middle
@@ -101,6 +97,7 @@ function audioGraph(record, rate, noWorklet) {
   const record = ${record}, rate = ${rate || 0}, noWorklet = ${!!noWorklet};
   window.quandrixContexts = [];
   window.quandrixRecording = [];
+  window.quandrixSounded = 0;  // the seconds recorded that were not silent
   window.quandrixAudioBusy = 0;
   const timed = (f) => f && function(...args) {
     const begun = performance.now();
@@ -137,6 +134,7 @@ function audioGraph(record, rate, noWorklet) {
           const [left, right] = event.data;
           const samples = new Int16Array(left.length * 2);
           for (let i = 0; i < left.length; ++i) {
+            if (left[i] || right[i]) window.quandrixSounded += 1 / this.sampleRate;
             samples[2 * i] = Math.max(-32768, Math.min(32767, Math.round(left[i] * 32768)));
             samples[2 * i + 1] = Math.max(-32768, Math.min(32767, Math.round(right[i] * 32768)));
           }
@@ -175,8 +173,9 @@ function recordedSamples() {
 const pause = (seconds) => new Promise((resolve) => setTimeout(resolve, seconds * 1000));
 
 async function waitForState(page, states, seconds) {
-  await page.waitForFunction((s) => s.includes(document.documentElement.dataset.show), {timeout: seconds * 1000},
-                             [].concat(states));
+  // Polled on a timer: polling on animation frames would add to the frames counted.
+  await page.waitForFunction((s) => s.includes(document.documentElement.dataset.show),
+                             {polling: 50, timeout: seconds * 1000}, [].concat(states));
 }
 
 async function visit(browser, wanted) {
@@ -193,6 +192,7 @@ async function visit(browser, wanted) {
   const opened = Date.now();
   const now = () => (Date.now() - opened) / 1000;
   try {
+    page.setDefaultTimeout(300 * 1000);  // opening the page on a loaded machine
     const [width, height] = wanted.viewport || [640, 480];
     await page.setViewport({width, height, deviceScaleFactor: wanted.scale || 1, hasTouch: !!wanted.touch,
                             isMobile: !!wanted.mobile});
@@ -220,6 +220,18 @@ async function runSteps(browser, page, wanted, report, now) {
     const done = {...step, started: now()};
     if (step.state) await waitForState(page, step.state, step.timeout || 60);
     if (step.sleep) await pause(step.sleep);
+    // Waiting for what is to happen rather than for a time: a loaded machine
+    // starts the sound and draws the frames late.
+    if (step.sound) {
+      const until = step.sound + await page.evaluate(() => window.quandrixSounded);
+      await page.waitForFunction((s) => window.quandrixSounded >= s, {polling: 50, timeout: (step.timeout || 60) * 1000},
+                                 until);
+    }
+    if (step.drawn) {
+      const until = step.drawn + await page.evaluate(() => window.quandrixFrames);
+      await page.waitForFunction((n) => window.quandrixFrames >= n, {polling: 50, timeout: (step.timeout || 60) * 1000},
+                                 until);
+    }
     if (step.screenshot) {
       // The canvas alone: a box or a hint laid over it is not the picture.
       const style = await page.addStyleTag({content: 'body > :not(canvas) { visibility: hidden !important; }'});
@@ -300,13 +312,17 @@ async function runSteps(browser, page, wanted, report, now) {
 }
 
 const profile = fs.mkdtempSync(path.join(plan.scratch || '/tmp', firefox ? 'firefox-' : 'chromium-'));
+// A wait of minutes (a seek on a loaded machine) is one protocol call.
+const protocolTimeout = 1800 * 1000;
 const browser = await puppeteer.launch(firefox ? {
+  protocolTimeout,
   browser: 'firefox',
   executablePath: plan.firefox,
   headless: false,  // headless Firefox has no WebGL 2 on these machines
   userDataDir: profile,
   extraPrefsFirefox: plan.autoplay ? {'media.autoplay.default': 0, 'media.autoplay.blocking_policy': 0} : {},
 } : {
+  protocolTimeout,
   executablePath: plan.chromium,
   headless: true,
   userDataDir: profile,
