@@ -7,13 +7,16 @@
 // can be opened too. Pure: parsing and frame arithmetic only.
 //
 // The fragment is a list of name=value pairs joined by '&'; names other than
-// t and exit are left for others. A value is a number of seconds as strtod
-// reads it. Safe fallbacks, each with a warning:
-//   not a number (empty, text, nan)  the pair counts as absent (no t: the show
-//                                    plays live from its start, as without a moment)
-//   negative                         0
-//   above kMaxMomentSeconds          kMaxMomentSeconds (the page draws every frame
-//                                    up to the moment, about 18,000 of them there)
+// t and exit are left for others. A value is a time as video sites write it:
+// seconds (14.5, .5, 90), or hours, minutes and seconds each followed by its
+// letter, in that order, any of them left out (90s, 1m30s, 1h2m3s, 2m;
+// whole hours and minutes, seconds with a fraction or without), with an
+// optional sign. Safe fallbacks, each with a warning:
+//   anything else (empty, text, inf,   the pair counts as absent (no t: the show
+//   1e3, 1:30, 90S)                    plays live from its start, as without a moment)
+//   negative                           0
+//   above kMaxMomentSeconds            kMaxMomentSeconds (the page draws every frame
+//                                      up to the moment, about 18,000 of them there)
 
 #include <cstdint>
 #include <optional>

@@ -21,7 +21,7 @@ bool StartUp(FrameLoop& loop, const StartUpOptions& options) {
     scene::tube = new scene::TubeMesh();
 
     // Without a device or a song the intro runs silently.
-    music::StartMusic();
+    if (options.music) music::StartMusic();
 
     loop.clocks.pageClock = 0.0;
     loop.lastClock = options.readClock();

@@ -17,6 +17,9 @@ struct StartUpOptions {
     // Gives the loop its first clock reading, taken after the song has
     // started, just before the scene is primed.
     std::function<long double()> readClock = ReadClock;
+    // false: no song at start-up (a page opened at a moment of the show
+    // starts it when the show goes on from there).
+    bool music = true;
 };
 
 // In this order: the display with all textures, the page count, the tube,

@@ -2,14 +2,20 @@
 // frame, shutdown. The page has no display mode to switch, so the show runs
 // as in a window, without the full-screen question.
 //
-// With a moment in the page's address (page_moment.h) the show first runs on
-// the fixed clock up to that frame, as fast as the page allows and with
-// desktop messages left waiting, then holds its picture. The first exit
-// request after that (a click, Escape or Space, the page being closed) lets
-// the show go on from there on the real clock, and the exit fade plays as
-// usual. The page's data-show attribute says where it is: "seeking",
-// "holding", "running", "failed" (start-up); the page sets "ended" when the
-// show has ended.
+// The page runs main with one argument, the address's fragment as it wants
+// it read ("t=14.5", or nothing for the show from its start). With a moment
+// in it (page_moment.h) the show first runs on the fixed clock up to that
+// frame, silently, as fast as the page allows and with desktop messages left
+// waiting, then holds its picture. The first exit request after that (a
+// click, Escape or Space, the page being closed) lets the show go on from
+// there on the real clock, with the song from that moment on, and the exit
+// fade plays as usual. The page's data-show attribute says where it is:
+// "seeking", "holding", "running", "failed" (start-up); the page sets "ended"
+// when the show has ended.
+//
+// Before it runs main the page asks QuandrixPageMoment what its address
+// means (whether to wait on its start screen), so that the page and the
+// program read a moment with the one parser.
 
 #include <cstdio>
 #include <optional>
@@ -19,6 +25,7 @@
 #include "app/frame_loop.h"
 #include "app/page_moment.h"
 #include "app/startup.h"
+#include "music/music.h"
 #include "platform/messages.h"
 #include "platform/page.h"
 
@@ -50,9 +57,12 @@ PageShow show;
 long double FixedClock() { return static_cast<long double>(show.frame) / app::kMomentFps; }
 
 // The show goes on from the held picture on the real clock, with the
-// request that ended the hold as the first message it takes.
+// request that ended the hold as the first message it takes, and the song
+// from the moment the picture shows, as the desktop build plays it that long
+// after its loop began (the seek itself was silent).
 void Resume() {
     show.phase = Phase::Running;
+    music::StartMusic(static_cast<double>(show.loop.lastClock));
     show.clockOffset = show.loop.lastClock - app::ReadClock();
     show.host.readClock = [] { return app::ReadClock() + show.clockOffset; };
     show.host.peekMessage = [](platform::Message* out) {
@@ -110,15 +120,25 @@ int Finish(void*) {
 
 }  // namespace
 
-int main() {
+// What the address's fragment means to the page: the moment's seconds, or
+// -1 for none. Each fallback taken is one line on the console.
+extern "C" double QuandrixPageMoment(const char* fragment) {
     std::string warnings;
-    const std::optional<app::PageMoment> moment = app::ParsePageMoment(platform::PageAddressFragment(), warnings);
+    const std::optional<app::PageMoment> moment = app::ParsePageMoment(fragment ? fragment : "", warnings);
     if (!warnings.empty()) std::fputs(warnings.c_str(), stdout);
+    return moment ? moment->seconds : -1.0;
+}
+
+int main(int argc, char** argv) {
+    // The page has already said what it took of the fragment.
+    std::string warnings;
+    const std::optional<app::PageMoment> moment = app::ParsePageMoment(argc > 1 ? argv[1] : "", warnings);
 
     app::StartUpOptions options;
     options.fullscreen = false;
     show.host = app::SystemFrameLoopHost();
     if (moment) {
+        options.music = false;  // the song starts where the held picture goes on
         show.phase = Phase::Seeking;
         show.momentFrame = app::MomentFrame(moment->seconds);
         if (moment->exitAt >= 0.0) show.exitFrame = app::MomentFrame(moment->exitAt);

@@ -138,10 +138,11 @@ std::int64_t PeriodFrequency(bool linear, std::int32_t period, std::int32_t peri
     return static_cast<std::int64_t>(std::min(frequency, 2147483647.0));
 }
 
-// Bit-exact: 64-bit integers, floor((frequency mod 44,100) x 2^32 / 44,100).
+// Bit-exact: 64-bit integers, floor((frequency mod rate) x 2^32 / rate).
 void SetVoiceStep(Voice& voice, std::int64_t frequency) {
-    voice.stepInteger = static_cast<std::int32_t>(frequency / kOutputRate);
-    voice.stepFraction = static_cast<std::uint32_t>(((frequency % kOutputRate) << 32) / kOutputRate);
+    const std::int64_t rate = mixer.rate;
+    voice.stepInteger = static_cast<std::int32_t>(frequency / rate);
+    voice.stepFraction = static_cast<std::uint32_t>(((frequency % rate) << 32) / rate);
 }
 
 namespace {
@@ -210,7 +211,7 @@ void UpdateVoice(Channel& channel, const Sample& sample, const Module& module) {
         SetGainTargets(*voice);
     }
 
-    // 5. The frequency, never below 100 Hz, as a 32.32 step at 44,100 Hz.
+    // 5. The frequency, never below 100 Hz, as a 32.32 step at the mixer's rate.
     if (flags & UpdateFrequency) {
         std::int64_t frequency;
         if (UsesLinearFrequencies(module)) {

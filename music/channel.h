@@ -110,8 +110,9 @@ void UpdateVoice(Channel& channel, const Sample& sample, const Module& module);
 // delta) truncated. Double precision. Clamped to the 32-bit range.
 std::int64_t PeriodFrequency(bool linear, std::int32_t period, std::int32_t periodDelta);
 
-// The 32.32 step for a frequency: integer part frequency div 44,100, fraction
-// floor((frequency mod 44,100) x 2^32 / 44,100), in 64-bit integers.
+// The 32.32 step for a frequency at the mixer's rate (mixer.rate, 44,100
+// unless SetUpVoiceTable chose another): integer part frequency div rate,
+// fraction floor((frequency mod rate) x 2^32 / rate), in 64-bit integers.
 void SetVoiceStep(Voice& voice, std::int64_t frequency);
 
 }  // namespace music

@@ -5,7 +5,9 @@
 // sound device plays.
 //
 // Conventions, once for the whole mixer:
-// - Output: 44,100 frames per second, 2 channels, each frame the left value
+// - Output: mixer.rate frames per second (44,100, the intro's own rate; a
+//   browser's audio context may insist on another, and the steps, the tick
+//   length and the ramps follow it), 2 channels, each frame the left value
 //   then the right value. The left value grows with the panning: 255 is
 //   fully left, 0 fully right.
 // - Positions and steps are 32.32 fixed point (sample values; steps per
@@ -55,7 +57,7 @@ struct Voice {
     std::int32_t positionInteger = 0;      // 32.32 position in sample values: integer part
     std::uint32_t positionFraction = 0;    //   and fraction
     std::uint32_t stepFraction = 0;        // 32.32 sample values per output frame: fraction
-    std::int32_t stepInteger = 0;          //   and integer part; never 0.0 (at least 100 / 44,100)
+    std::int32_t stepInteger = 0;          //   and integer part; never 0.0 (at least 100 / rate)
     std::int32_t direction = kForward;     // kForward or kBackward
     std::int32_t lastLeftTarget = 0;       // the targets the current ramp was computed from
     std::int32_t lastRightTarget = 0;

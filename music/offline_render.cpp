@@ -24,9 +24,9 @@ OfflineRender render;
 
 }  // namespace
 
-bool StartOfflineRender(Module& song) {
+bool StartOfflineRender(Module& song, std::int32_t rate) {
     render = OfflineRender{};
-    SetUpVoiceTable(kOutputRate);
+    SetUpVoiceTable(rate);
     if (!PrepareOfflinePlayback(song)) return false;
     render.running = true;
     return true;

@@ -10,15 +10,17 @@
 
 #include <cstdint>
 
+#include "music/mixer.h"
 #include "music/module.h"
 
 namespace music {
 
-// Sets up the voice table for kOutputRate and starts offline playback of
-// `song` (PrepareOfflinePlayback: the prefill's blocks are rendered as they
-// are read); the next frame read is the first frame the device plays. False
+// Sets up the voice table for `rate` (the intro's 44,100 unless a tool asks
+// for another) and starts offline playback of `song`
+// (PrepareOfflinePlayback: the prefill's blocks are rendered as they are
+// read); the next frame read is the first frame the device plays. False
 // when the rings cannot be allocated.
-bool StartOfflineRender(Module& song);
+bool StartOfflineRender(Module& song, std::int32_t rate = kOutputRate);
 
 // The next `frames` frames, as interleaved 16-bit left and right values,
 // into destination (frames x 2 values); nullptr skips them. Renders blocks

@@ -85,6 +85,14 @@ void RenderBlocksBehind() {
     while (mixer.writeIndex != playing && !output.stopRequest.load()) RenderOneBlock();
 }
 
+// The refill of a device without threads: the worker's loop body, then the
+// frames rendered since the ring was queued (the prefill's and each block's
+// since, in the order they play).
+std::uint64_t RefillBehind() {
+    RenderBlocksBehind();
+    return RenderedBlockCount() * static_cast<std::uint64_t>(mixer.blockFrames);
+}
+
 }  // namespace
 
 void SetAudioDevice(const platform::AudioDeviceOps* device) {
@@ -111,7 +119,7 @@ bool OpenAudio(std::int32_t rate) {
     CloseAudio();
     if (!output.device->open(rate)) return false;
     output.deviceOpen = true;
-    SetUpVoiceTable(rate);
+    SetUpVoiceTable(output.device->ownRate ? output.device->ownRate() : rate);
     return true;
 }
 
@@ -122,7 +130,7 @@ void CloseAudio() {
     output.deviceOpen = false;
 }
 
-bool StartPlayback(Module* song) {
+bool StartPlayback(Module* song, std::uint64_t fromBlock) {
     if (!song) return false;
     StopPlayback(song);
     ResetPlayback(*song);
@@ -132,6 +140,7 @@ bool StartPlayback(Module* song) {
         DetachSong();
         return false;
     }
+    SkipSongBlocks(fromBlock);
     // The prefill: every block once, until the write index is back at 0.
     output.renderedBlocks.store(0, std::memory_order_relaxed);
     do {
@@ -146,7 +155,7 @@ bool StartPlayback(Module* song) {
     output.stopRequest.store(false);
     if (output.device->setRefill) {
         // No thread: the device's own callback renders what it has played.
-        output.device->setRefill(RenderBlocksBehind);
+        output.device->setRefill(RefillBehind);
         return true;
     }
     output.worker = platform::StartTimeCriticalThread("AudioWorker", AudioWorker, nullptr);

@@ -28,19 +28,22 @@ namespace music {
 // Main thread, while nothing plays. nullptr restores the system's device.
 void SetAudioDevice(const platform::AudioDeviceOps* device);
 
-// Opens the device for 16-bit stereo at `rate` and sets up the block
-// geometry and the voice table. False, with nothing opened, when the stream
+// Opens the device for 16-bit stereo at `rate` (or at the device's own rate,
+// where it has one) and sets up the block geometry and the voice table for
+// the rate it plays at. False, with nothing opened, when the stream
 // table is incomplete or the device refuses.
 bool OpenAudio(std::int32_t rate);
 
 // Stops the device and closes it; safe when it was never opened.
 void CloseAudio();
 
-// Plays `song` from its start: stops any playback, resets the song, renders
-// the ring's first 100 blocks (the prefill), queues the ring and starts the
-// worker (or hands the loop body to a device without threads). False for no song, when the rings cannot be allocated or the
+// Plays `song` from block `fromBlock` of it on (0: its start): stops any
+// playback, resets the song, renders its first fromBlock blocks into nothing
+// (SkipSongBlocks), renders the ring's 100 blocks (the prefill), queues the
+// ring and starts the worker (or hands the loop body to a device without
+// threads). False for no song, when the rings cannot be allocated or the
 // worker cannot be started (nothing plays then).
-bool StartPlayback(Module* song);
+bool StartPlayback(Module* song, std::uint64_t fromBlock = 0);
 
 // Raises the stop request, waits for a block in progress, joins the worker,
 // releases the mix ring and detaches the song; the device keeps playing the

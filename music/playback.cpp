@@ -108,6 +108,11 @@ void PrefillRing() {
     } while (mixer.writeIndex != 0);
 }
 
+void SkipSongBlocks(std::uint64_t blocks) {
+    for (std::uint64_t i = 0; i < blocks; ++i) RenderBlock();
+    mixer.writeIndex = 0;
+}
+
 bool PrepareOfflinePlayback(Module& song) {
     StopOfflinePlayback();
     ResetPlayback(song);

@@ -35,7 +35,8 @@ std::int32_t RingFramesForRate(std::int32_t rate);
 std::int32_t RampLengthForRate(std::int32_t rate);
 
 // What OpenAudio does after opening the device: computes BlockFrames,
-// RingFrames, RampLength and its reciprocal for `rate` (44,100), and zeroes
+// RingFrames, RampLength and its reciprocal for `rate` (44,100 for the intro;
+// the steps and the tick length follow mixer.rate from then on), and zeroes
 // the voice table, numbering the voices 0..63 and giving each a step of 1.0.
 // The only place the voice table is reset. Rates below 1 are taken as 44,100.
 void SetUpVoiceTable(std::int32_t rate);
@@ -70,6 +71,15 @@ void ReleaseMixRing();
 // Renders every block once (RenderBlock until the write index is back at 0),
 // so that the ring holds the song's first RingFrames frames.
 void PrefillRing();
+
+// Renders the attached song's next `blocks` blocks into nothing, for a start
+// from a later moment: the song, the channels and the voices then stand where
+// playing those blocks would have left them, and a prefill that follows
+// holds the song from there. Whole blocks, as the ring renders them: a gain
+// ramp that spans a block's end is rounded there, so frames rendered in other
+// pieces would differ by a level here and there. The write index is 0
+// afterwards.
+void SkipSongBlocks(std::uint64_t blocks);
 
 // StartPlayback without the device: StopOfflinePlayback, then ResetPlayback,
 // AttachSong, the two rings and the prefill. Needs SetUpVoiceTable first.

@@ -283,7 +283,7 @@ std::int32_t NotePeriod(bool linear, std::uint8_t realNote, std::int8_t finetune
 void SetTempo(Module& module, std::int32_t bpm) {
     if (bpm < 1) bpm = 1;  // the loader guarantees 1..255; a tick length must be finite
     module.bpm = bpm;
-    module.framesPerTick = 5 * kOutputRate / (2 * bpm);
+    module.framesPerTick = 5 * mixer.rate / (2 * bpm);
 }
 
 void ApplyVolumeColumn(Channel& channel, std::uint8_t volumeByte) {

@@ -64,9 +64,9 @@ namespace music {
 // The song's tick operation.
 void PlayTick(Module& module);
 
-// Stores the BPM and sets the frames per tick to floor(5 x 44,100 / (2 x
-// BPM)): 882 at 125, 689 at 160, 3,445 at 32, 432 at 255. A BPM below 1 is
-// taken as 1.
+// Stores the BPM and sets the frames per tick to floor(5 x rate / (2 x
+// BPM)) at the mixer's rate: at 44,100 Hz 882 at 125, 689 at 160, 3,445 at
+// 32, 432 at 255. A BPM below 1 is taken as 1.
 void SetTempo(Module& module, std::int32_t bpm);
 
 // The first tick of a row, over all channels.

@@ -33,8 +33,17 @@ struct AudioDeviceOps {
     // thread, where no worker thread can run (the browser's): the player
     // hands over the function that renders the blocks the play position has
     // left, and the device calls it after each callback; nullptr takes it
-    // back. nullptr for every device that has a thread of its own.
-    void (*setRefill)(void (*refill)()) = nullptr;
+    // back. The refill returns how many frames, counted from the first one
+    // Play queued, are rendered now: a device that hands the ring's frames
+    // on ahead of playing them may hand on that many. nullptr for every
+    // device that has a thread of its own.
+    void (*setRefill)(std::uint64_t (*refill)()) = nullptr;
+    // Only for a device whose rate is not the program's to choose (a
+    // browser's audio context runs at the rate the browser picked): the rate
+    // it plays at once open, whatever Open asked for, so that the player
+    // mixes at that rate instead of going silent. nullptr for every device
+    // that takes the rate it is asked for or refuses it.
+    int (*ownRate)() = nullptr;
 };
 
 // The system's device: SdlAudioDevice() on SDL, waveOut with one looping

@@ -1,16 +1,11 @@
 #pragma once
-// The web page the intro runs in: its address, its state for the page's own
-// script and for tests, and the browser's frame pacing. Realised by
+// The web page the intro runs in: its state for the page's own script and
+// for tests, and the browser's frame pacing (the page hands main the
+// address's fragment as its argument). Realised by
 // platform/web/ only; the desktop builds neither have nor need a page.
 // Main thread only.
 
-#include <string>
-
 namespace platform {
-
-// What follows '#' in the page's address ("t=14.5" for quandrix.html#t=14.5),
-// empty when there is nothing.
-std::string PageAddressFragment();
 
 // The show's state as the page reads it: the attribute data-show of the
 // page's root element, e.g. "running" or "holding".

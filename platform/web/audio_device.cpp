@@ -1,20 +1,26 @@
-// The sound device on the web: Web Audio, through the AudioContext the page
-// made (Module.quandrixAudio, running at 44,100 Hz so that the song's own
-// samples reach the context unchanged; the browser resamples to the
-// hardware after that). A page without one (no Web Audio, a moment in the
-// address, a rate it would not give) has no device, and the intro runs
-// silently.
+// The sound device on the web: the page's sound (Module.quandrixSound, made
+// by platform/web/quandrix.html around the page's one AudioContext) plays
+// the frames the module sends it, in order, and reports how many it has
+// played. A page without one (no Web Audio) has no device, and the intro
+// runs silently. The context runs at the rate the browser chose (44,100 Hz
+// where it takes the page's wish, so that the song's samples reach it
+// unchanged); the player mixes at that rate.
 //
-// The looping ring is played by a ScriptProcessorNode. Its callback runs on
-// the page's own thread, where the module and the song live, and browsers
-// keep calling it in a hidden tab while the frames stop; so after copying
-// the frames it plays it runs the player's refill, which renders the blocks
-// the play position has left, as the worker thread does on the desktop. An
-// AudioWorklet would run on the audio thread instead, which can reach the
-// module's memory only through SharedArrayBuffer, and that needs
-// cross-origin isolation, which neither a file opened from disk nor a plain
-// web host gives.
+// The looping ring stays where the player renders it; this device plays it
+// by sending its frames on as soon as they are rendered: the whole prefilled
+// ring at the start, then each block the refill renders again, so that the
+// page's audio path holds about two seconds of rendered sound, as the
+// desktop's ring does. Where
+// the browser has AudioWorklet that queue lives on the audio thread, and a
+// stall of the page's own thread (a slow frame, garbage collection) makes no
+// gap; elsewhere a ScriptProcessorNode plays it from the page's thread.
+// Each report of frames played runs the player's refill, which renders the
+// blocks the play position has left, as the worker thread does on the
+// desktop: reports are messages, which browsers keep delivering to a hidden
+// tab whose frames have stopped.
 #include "platform/audio_device.h"
+
+#include <algorithm>
 
 #include <emscripten/emscripten.h>
 
@@ -22,87 +28,85 @@ namespace platform {
 
 namespace {
 
-// Frames per callback: 93 ms at 44,100 Hz, well inside the two-second ring,
-// and long enough that a busy frame on the page's thread does not starve it.
-constexpr int kCallbackFrames = 4096;
-
 struct WebAudio {
     bool open = false;
     const std::int16_t* ring = nullptr;  // 2 x int16 per frame, from Play to Reset
     std::size_t ringFrames = 0;
-    std::uint64_t played = 0;            // frames played since Play
-    void (*refill)() = nullptr;
-    float left[kCallbackFrames] = {};    // one callback's frames, for the node to copy
-    float right[kCallbackFrames] = {};
+    std::uint64_t played = 0;            // frames the page reports played since Play
+    std::uint64_t sent = 0;              // frames sent to the page since Play
+    std::uint64_t (*refill)() = nullptr;  // renders what was played; frames rendered since Play
 };
 
 WebAudio audio;
 
-EM_JS(int, OpenNode, (int rate, float* left, float* right, int frames), {
-    var context = Module['quandrixAudio'];
-    if (!context || context.sampleRate !== rate || !context.createScriptProcessor) return 0;
-    var node = context.createScriptProcessor(frames, 0, 2);
-    node.onaudioprocess = function(event) {
-        var output = event.outputBuffer;
-        var count = Math.min(output.length, frames);
-        _QuandrixAudioProcess(count);
-        output.getChannelData(0).set(HEAPF32.subarray(left >> 2, (left >> 2) + count));
-        output.getChannelData(1).set(HEAPF32.subarray(right >> 2, (right >> 2) + count));
-    };
-    Module['quandrixAudioNode'] = node;
-    return 1;
+EM_JS(int, HasSound, (), { return Module['quandrixSound'] ? 1 : 0; });
+
+EM_JS(int, SoundRate, (), { return Module['quandrixSound'].rate(); });
+
+// A new output for this playback; its reports of frames played come back
+// through QuandrixAudioPlayed.
+EM_JS(void, StartOutput, (), {
+    Module['quandrixOutput'] = Module['quandrixSound'].play(function(played) { _QuandrixAudioPlayed(played); });
 });
 
-EM_JS(void, ConnectNode, (int connect), {
-    var node = Module['quandrixAudioNode'];
-    if (!node) return;
-    if (connect) {
-        node.connect(Module['quandrixAudio'].destination);
-    } else {
-        node.disconnect();
+// A copy of `count` interleaved frames, handed to the output.
+EM_JS(void, SendFrames, (const std::int16_t* frames, int count), {
+    var output = Module['quandrixOutput'];
+    if (output) output.push(HEAP16.slice(frames >> 1, (frames >> 1) + 2 * count));
+});
+
+EM_JS(void, StopOutput, (), {
+    var output = Module['quandrixOutput'];
+    if (!output) return;
+    output.stop();
+    delete Module['quandrixOutput'];
+});
+
+// Sends the ring's frames from the last one sent up to `until` (frames since Play).
+void Send(std::uint64_t until) {
+    if (!audio.ring || audio.ringFrames < 2) return;
+    while (audio.sent < until) {
+        const std::uint64_t at = audio.sent % audio.ringFrames;
+        const std::uint64_t count = std::min<std::uint64_t>(until - audio.sent, audio.ringFrames - at);
+        SendFrames(audio.ring + at * 2, static_cast<int>(count));
+        audio.sent += count;
     }
-});
+}
 
-EM_JS(void, CloseNode, (), {
-    var node = Module['quandrixAudioNode'];
-    if (!node) return;
-    node.onaudioprocess = null;
-    node.disconnect();
-    delete Module['quandrixAudioNode'];
-});
-
-bool Open(int rate) {
-    if (audio.open) return true;
-    audio.open = OpenNode(rate, audio.left, audio.right, kCallbackFrames) != 0;
+bool Open(int) {
+    if (!audio.open) audio.open = HasSound() != 0;
     return audio.open;
 }
+
+int OwnRate() { return SoundRate(); }
 
 void Play(const std::int16_t* ring, std::size_t frames) {
     if (!audio.open) return;
     audio.ring = ring;
     audio.ringFrames = frames;
     audio.played = 0;
-    ConnectNode(1);
+    audio.sent = 0;
+    StartOutput();
+    Send(frames);  // the prefill: every frame of the ring is the song's
 }
 
 std::uint64_t Position() { return audio.played * 4; }
 
 void Reset() {
     if (!audio.open) return;
-    ConnectNode(0);
+    StopOutput();
     audio.ring = nullptr;
     audio.ringFrames = 0;
 }
 
 void Close() {
     Reset();
-    if (audio.open) CloseNode();
     audio.open = false;
 }
 
-void SetRefill(void (*refill)()) { audio.refill = refill; }
+void SetRefill(std::uint64_t (*refill)()) { audio.refill = refill; }
 
-const AudioDeviceOps webAudio{Open, Play, Position, Reset, Close, SetRefill};
+const AudioDeviceOps webAudio{Open, Play, Position, Reset, Close, SetRefill, OwnRate};
 
 }  // namespace
 
@@ -110,21 +114,13 @@ const AudioDeviceOps& SystemAudioDevice() { return webAudio; }
 
 }  // namespace platform
 
-// The node's callback: the next `frames` frames of the ring into the two
-// channel buffers (silence while nothing plays), then the player renders
-// what was just played.
-extern "C" EMSCRIPTEN_KEEPALIVE void QuandrixAudioProcess(int frames) {
+// The page's report: `frames` frames played since Play in all. The player
+// renders what was played, and the frames now rendered go out.
+extern "C" EMSCRIPTEN_KEEPALIVE void QuandrixAudioPlayed(double frames) {
     using platform::audio;
-    for (int i = 0; i < frames; ++i) {
-        if (audio.ring && audio.ringFrames > 0) {
-            const std::size_t at = static_cast<std::size_t>(audio.played % audio.ringFrames) * 2;
-            audio.left[i] = static_cast<float>(audio.ring[at]) / 32768.0f;
-            audio.right[i] = static_cast<float>(audio.ring[at + 1]) / 32768.0f;
-            ++audio.played;
-        } else {
-            audio.left[i] = 0.0f;
-            audio.right[i] = 0.0f;
-        }
-    }
-    if (audio.refill) audio.refill();
+    if (!audio.ring || !audio.refill) return;
+    const auto played = static_cast<std::uint64_t>(std::max(frames, 0.0));
+    audio.played = std::clamp(played, audio.played, audio.sent);
+    // Never more than a ring ahead of what was played, whatever the refill says.
+    platform::Send(std::min(audio.refill(), audio.played + audio.ringFrames));
 }

@@ -1,5 +1,6 @@
 // Message boxes on the web: a box laid over the page with the caption, the
-// text and an OK button that takes it away. A page cannot stop its script
+// text and an OK button that takes it away, drawn by the page
+// (Module.quandrixBox), which shows its own failures in the same box. A page cannot stop its script
 // to wait for an answer, so the call returns at once; every box the intro
 // shows is followed by its end, and the box stays until the reader closes
 // it. The one question (the full-screen fallback) is never asked here, as a
@@ -13,19 +14,8 @@ namespace platform {
 namespace {
 
 EM_JS(void, ShowBox, (const char* caption, const char* text), {
-    var box = document.createElement('div');
-    box.className = 'quandrix-box';
-    box.setAttribute('role', 'alertdialog');
-    var title = document.createElement('h1');
-    title.textContent = UTF8ToString(caption);
-    var message = document.createElement('p');
-    message.textContent = UTF8ToString(text);
-    var ok = document.createElement('button');
-    ok.textContent = 'OK';
-    ok.onclick = function() { box.remove(); };
-    box.append(title, message, ok);
-    document.body.appendChild(box);
-    ok.focus();
+    var show = Module['quandrixBox'] || function(caption, text) { console.error(caption + ': ' + text); };
+    show(UTF8ToString(caption), UTF8ToString(text));
 });
 
 }  // namespace

@@ -8,7 +8,8 @@
 //   the page being closed or left (beforeunload) -> WM_CLOSE
 //   the tab hidden / shown                   -> WM_ACTIVATE, minimised / restored
 // Escape and Space are kept from the page (Space would scroll it); every
-// other key keeps its browser meaning.
+// other key keeps its browser meaning. A held key's repeats are no new
+// presses (a Space held past the start would end the show at once).
 #include "platform/messages.h"
 
 #include <emscripten/html5.h>
@@ -23,8 +24,10 @@ namespace {
 EM_BOOL OnKey(int eventType, const EmscriptenKeyboardEvent* event, void*) {
     const unsigned long code = event->keyCode;
     if (code < 1 || code > 254) return EM_FALSE;
+    const bool kept = code == VK_ESCAPE || code == VK_SPACE;
+    if (event->repeat) return kept ? EM_TRUE : EM_FALSE;
     queue::Push(eventType == EMSCRIPTEN_EVENT_KEYDOWN ? WM_KEYDOWN : WM_KEYUP, code, 0);
-    return code == VK_ESCAPE || code == VK_SPACE;
+    return kept ? EM_TRUE : EM_FALSE;
 }
 
 EM_BOOL OnMouseDown(int, const EmscriptenMouseEvent* event, void*) {

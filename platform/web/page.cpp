@@ -1,5 +1,4 @@
-// The page around the intro: its address, the show's state on the root
-// element, and the browser's frame callback (requestAnimationFrame through
+// The page around the intro: the show's state on the root element, and the browser's frame callback (requestAnimationFrame through
 // Emscripten's main loop).
 #include "platform/page.h"
 
@@ -19,14 +18,6 @@ struct FrameLoop {
 
 FrameLoop loop;
 
-// The fragment's length in UTF-8 bytes; with a buffer of that many bytes
-// and one more, the fragment itself.
-EM_JS(int, ReadFragment, (char* buffer, int size), {
-    var fragment = window.location.hash.substring(1);
-    if (buffer) stringToUTF8(fragment, buffer, size);
-    return lengthBytesUTF8(fragment);
-});
-
 EM_JS(void, WriteState, (const char* state), {
     document.documentElement.dataset.show = UTF8ToString(state);
 });
@@ -39,12 +30,6 @@ void OnFrame(void*) {
 }
 
 }  // namespace
-
-std::string PageAddressFragment() {
-    std::string fragment(static_cast<std::size_t>(ReadFragment(nullptr, 0)) + 1, '\0');
-    fragment.resize(static_cast<std::size_t>(ReadFragment(fragment.data(), static_cast<int>(fragment.size()))));
-    return fragment;
-}
 
 void SetPageState(const char* state) { WriteState(state); }
 

@@ -1,10 +1,9 @@
 // Threads on the web: none. A page gets threads only when its server sends
 // cross-origin isolation headers, which a page opened from anywhere cannot
-// count on; the music player's start finds no thread and the intro runs
-// silently, as it does without a sound device.
+// count on. The music player needs none here: the sound device plays from
+// the page's callbacks and hands the player its refill (audio_device.cpp),
+// so the player never asks for its worker on the web.
 #include "platform/thread.h"
-
-#include <emscripten/emscripten.h>
 
 namespace platform {
 
@@ -12,12 +11,10 @@ ThreadHandle* StartTimeCriticalThread(const char*, int (*)(void*), void*) { retu
 
 int JoinThread(ThreadHandle*) { return 0; }
 
-void SleepMilliseconds(unsigned milliseconds) {
-    // Nothing else runs while the page's only thread waits, so this is a
-    // plain wait on the clock.
-    const double until = emscripten_get_now() + milliseconds;
-    while (emscripten_get_now() < until) {
-    }
-}
+// The page's only thread must never wait: while it does, the browser draws
+// nothing, delivers no event and plays no sound the page has not handed over
+// yet. Nothing on the web calls this (only the worker thread sleeps); were
+// anything to, it returns at once rather than freezing the page.
+void SleepMilliseconds(unsigned) {}
 
 }  // namespace platform

@@ -13,6 +13,7 @@
 
 #include "music/mixer.h"
 #include "music/music.h"
+#include "music/offline_render.h"
 #include "music/output.h"
 #include "music/playback.h"
 #include "music/resource_stream.h"
@@ -63,9 +64,9 @@ const platform::AudioDeviceOps fakeOps{FakeDevice::Open, FakeDevice::Play, FakeD
                                        FakeDevice::Close, nullptr};
 
 // The same device as one without threads, which refills from its callback.
-void (*refill)() = nullptr;
+std::uint64_t (*refill)() = nullptr;
 const platform::AudioDeviceOps callbackOps{FakeDevice::Open, FakeDevice::Play, FakeDevice::Position, FakeDevice::Reset,
-                                           FakeDevice::Close, [](void (*r)()) { refill = r; }};
+                                           FakeDevice::Close, [](std::uint64_t (*r)()) { refill = r; }};
 
 constexpr std::uint64_t kBlockBytes = 884 * 4;  // 3,536
 constexpr std::uint64_t kRingBytes = 88400 * 4;  // 353,600
@@ -226,7 +227,7 @@ TEST_F(OutputTest, ADeviceWithoutThreadsRefillsFromItsCallback) {
     FakeDevice::bytes = 5 * kBlockBytes + 17;
     std::this_thread::sleep_for(30ms);
     EXPECT_EQ(Rendered(), 100u);
-    refill();
+    EXPECT_EQ(refill(), 105u * 884);  // frames rendered since the ring was queued
     EXPECT_EQ(Rendered(), 105u);
     for (int i = 0; i < 5; ++i) EXPECT_EQ(Block(i), expected[100 + i]) << "block " << i;
     for (int i = 5; i < 100; ++i) ASSERT_EQ(Block(i), expected[i]) << "block " << i;
@@ -359,6 +360,30 @@ TEST(Music, EmbeddedSongPlaysFromTheFirstFrame) {
     for (int i = 0; i < 100; ++i) {
         ASSERT_EQ(std::memcmp(queued.data() + i * 884 * 2, expected[i].data(), 884 * 4), 0) << "block " << i;
     }
+}
+
+// A browser's context at 48 kHz and a page opened at 20.255 s: the player
+// mixes at the device's own rate, and what it queues is the offline render at
+// that rate from the nearest block's start on (block 1,013 of 960 frames).
+TEST(Music, ADeviceWithItsOwnRateHearsTheSongFromALaterMoment) {
+    const platform::AudioDeviceOps ownRateOps{FakeDevice::Open, FakeDevice::Play, FakeDevice::Position,
+                                              FakeDevice::Reset, FakeDevice::Close, nullptr, [] { return 48000; }};
+    FakeDevice::Clear();
+    music::SetAudioDevice(&ownRateOps);
+    ASSERT_TRUE(music::StartMusic(20.255));
+    ASSERT_EQ(FakeDevice::ringFrames, static_cast<std::size_t>(music::RingFramesForRate(48000)));
+    const std::vector<std::int16_t> queued(FakeDevice::ring, FakeDevice::ring + FakeDevice::ringFrames * 2);
+    music::StopMusic();
+    music::SetAudioDevice(nullptr);
+
+    music::Module* copy = xmrender::LoadSongFile(SongPath(), stderr);
+    ASSERT_TRUE(music::StartOfflineRender(*copy, 48000));
+    music::ReadPlayedFrames(nullptr, 1013 * 960);
+    std::vector<std::int16_t> expected(queued.size());
+    music::ReadPlayedFrames(expected.data(), queued.size() / 2);
+    music::StopOfflineRender();
+    music::FreeModule(copy);
+    EXPECT_EQ(queued, expected);
 }
 
 }  // namespace

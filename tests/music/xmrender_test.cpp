@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include "music/mixer.h"
+#include "music/offline_render.h"
 #include "music/playback.h"
 #include "tests/music/replay_harness.h"
 #include "tools/cli/command_line.h"
@@ -136,7 +137,9 @@ TEST_F(XmRenderTool, BadOptionsPrintTheUsageAndExitWithTwo) {
     for (const std::string& arguments :
          {std::string(""), in, in + " " + out + " extra", in + " " + out + " --seconds", in + " " + out + " --seconds -1",
           in + " " + out + " --seconds abc", in + " " + out + " --seconds nan", in + " " + out + " --seconds inf",
-          in + " " + out + " --seconds 1e9", in + " " + out + " --seconds 3x", in + " " + out + " --loud"}) {
+          in + " " + out + " --seconds 1e9", in + " " + out + " --seconds 3x", in + " " + out + " --loud",
+          in + " " + out + " --rate", in + " " + out + " --rate 7999", in + " " + out + " --rate=192001",
+          in + " " + out + " --rate 48k", in + " " + out + " --rate 192000 --seconds 20000"}) {
         const ToolRun run = Tool(arguments);
         EXPECT_EQ(run.exitCode, 2) << arguments;
         EXPECT_NE(run.errors.find("usage: quandrix-xmrender IN.xm OUT.wav [--seconds S]"), std::string::npos)
@@ -219,6 +222,34 @@ TEST(XmRenderOptions, FramesAreTheFloorOfSecondsTimesTheRate) {
     EXPECT_EQ(options.input, "in.xm");
     EXPECT_EQ(options.output, "out.wav");
     EXPECT_EQ(options.seconds, 7.25);
+    EXPECT_EQ(options.rate, 44100);
+    EXPECT_EQ(xmrender::FramesForSeconds(1.5, 48000), 72000u);
+    const std::string_view rated[] = {"in.xm", "--rate=8000", "out.wav"};
+    ASSERT_EQ(cli::Read(xmrender::CommandLine(options), rated).outcome, cli::Outcome::Run);
+    EXPECT_EQ(options.rate, 8000);
+}
+
+// At twice the rate the song keeps its pitch and its timing: every second
+// frame lies within two levels of the 44,100 Hz frame at the same time
+// (the steps round differently, nothing more). At 125 BPM, where a tick is a
+// whole number of frames at both rates.
+TEST(XmRenderOptions, AnotherRateKeepsPitchAndTiming) {
+    xmtest::XmSpec song = kSong;
+    song.bpm = 125;
+    auto render = [&song](std::int32_t rate, std::uint64_t frames) {
+        replaytest::Player player(song);
+        EXPECT_TRUE(music::StartOfflineRender(player.Song(), rate));
+        std::vector<std::int16_t> out(frames * 2);
+        music::ReadPlayedFrames(out.data(), frames);
+        music::StopOfflineRender();
+        return out;
+    };
+    const std::vector<std::int16_t> base = render(44100, 88200), twice = render(88200, 176400);
+    int worst = 0;
+    for (std::size_t frame = 0; frame < 88200; ++frame) {
+        for (std::size_t c = 0; c < 2; ++c) worst = std::max(worst, std::abs(base[2 * frame + c] - twice[4 * frame + c]));
+    }
+    EXPECT_LE(worst, 2);  // measured: 1
 }
 
 // ---- Real songs ----------------------------------------------------------------

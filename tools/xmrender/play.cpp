@@ -41,7 +41,7 @@ void PrintStatus(std::FILE* out, const music::Module& song, bool terminal, bool 
 int PlaySong(const Options& options, std::FILE* out, std::FILE* err) {
     // The intro's start-up order: stream operations, device, song, playback.
     if (!InstallFileStream(options.input, err)) return kExitRejected;
-    if (!music::OpenAudio(music::kOutputRate)) {
+    if (!music::OpenAudio(options.rate)) {
         std::fprintf(err, "quandrix-xmrender: no sound device could be opened (SDL_AUDIODRIVER picks one)\n");
         RemoveFileStream();
         return kExitWriteFailed;

@@ -20,8 +20,8 @@
 
 namespace xmrender {
 
-std::uint64_t FramesForSeconds(double seconds) {
-    return static_cast<std::uint64_t>(std::floor(seconds * static_cast<double>(music::kOutputRate)));
+std::uint64_t FramesForSeconds(double seconds, std::int32_t rate) {
+    return static_cast<std::uint64_t>(std::floor(seconds * static_cast<double>(rate)));
 }
 
 namespace {
@@ -38,24 +38,39 @@ bool ReadSeconds(std::string_view text, double& seconds, std::string& error) {
     return true;
 }
 
+bool ReadRate(std::string_view text, std::int32_t& rate, std::string& error) {
+    std::int64_t value = 0;
+    if (!cli::ReadWhole(text, value) || value < kMinRate || value > kMaxRate) {
+        error = "--rate needs a whole number of frames per second from " + std::to_string(kMinRate) + " to " +
+                std::to_string(kMaxRate) + ", not \"" + std::string(text) + "\"";
+        return false;
+    }
+    rate = static_cast<std::int32_t>(value);
+    return true;
+}
+
 }  // namespace
 
 cli::Tool CommandLine(Options& options) {
     cli::Tool tool{
         "quandrix-xmrender",
-        "IN.xm OUT.wav [--seconds S] [--quiet]\n--play IN.xm [--quiet]",
+        "IN.xm OUT.wav [--seconds S] [--rate HZ] [--quiet]\n--play IN.xm [--rate HZ] [--quiet]",
         "Renders an XM song with the intro's own loader, replay engine and mixer into a\n"
-        "44,100 Hz 16-bit stereo WAV: exactly what the sound device is fed from the start\n"
-        "of playback. The WAV appears whole or not at all (it grows under a temporary name\n"
-        "beside OUT.wav); a device or pipe such as /dev/stdout is written straight.\n"
+        "44,100 Hz (or --rate) 16-bit stereo WAV: exactly what the sound device is fed\n"
+        "from the start of playback. The WAV appears whole or not at all (it grows under\n"
+        "a temporary name beside OUT.wav); a device or pipe such as /dev/stdout is written\n"
+        "straight.\n"
         "First a line on standard error names what the engine will not play of the song.",
         {},
         nullptr,
         "Exit status: 0 done; 1 the WAV could not be written, or no sound device for\n"
         "--play; 2 a bad option, or a song that cannot be read or is refused."};
     tool.options = {
-        {"--seconds", "S", "render floor(S x 44,100) frames (default 60)",
+        {"--seconds", "S", "render floor(S x rate) frames (default 60)",
          [&options](std::string_view value, std::string& error) { return ReadSeconds(value, options.seconds, error); }},
+        {"--rate", "HZ", "mix at HZ frames per second, 8000 to 192000 (default 44100), as a\n"
+                         "browser's audio context at another rate has the page mix",
+         [&options](std::string_view value, std::string& error) { return ReadRate(value, options.rate, error); }},
         {"--play", "", "play the song live through the sound device instead, showing order,\n"
                        "pattern, row and time on one line, until Enter or Ctrl+C",
          cli::SetFlag(options.play)},
@@ -72,6 +87,13 @@ cli::Tool CommandLine(Options& options) {
         }
         if (files.size() != 2) {
             error = files.size() < 2 ? "an input and an output file are needed" : "too many file names";
+            return false;
+        }
+        // --seconds was checked against 44,100 Hz; a higher rate fills a WAV
+        // file sooner.
+        if (FramesForSeconds(options.seconds, options.rate) > kMaxWavFrames) {
+            error = "--seconds " + std::to_string(options.seconds) + " at --rate " + std::to_string(options.rate) +
+                    " is more than a WAV file can hold";
             return false;
         }
         options.input = files[0];
@@ -112,16 +134,16 @@ int RenderToWav(const Options& options, std::FILE* err) {
     if (!song) return kExitRejected;
     PrintEngineSummary(options, *song, err);
 
-    const std::uint64_t frames = std::min(FramesForSeconds(options.seconds), kMaxWavFrames);
+    const std::uint64_t frames = std::min(FramesForSeconds(options.seconds, options.rate), kMaxWavFrames);
     int result = kExitRendered;
     // Ctrl+C and SIGTERM end the render between two pieces, so that the
     // temporary file (reserved at the full size) goes with it.
     platform::CatchInterrupt();
     WavWriter wav;
-    if (!wav.Open(options.output, music::kOutputRate, static_cast<std::uint32_t>(frames))) {
+    if (!wav.Open(options.output, static_cast<std::uint32_t>(options.rate), static_cast<std::uint32_t>(frames))) {
         std::fprintf(err, "%s\n", wav.Error().c_str());
         result = kExitWriteFailed;
-    } else if (!music::StartOfflineRender(*song)) {
+    } else if (!music::StartOfflineRender(*song, options.rate)) {
         std::fprintf(err, "%s: out of memory for the rings\n", options.input.c_str());
         result = kExitWriteFailed;
     } else {
