@@ -271,12 +271,18 @@ TEST_F(OutputTest, StopDuringARenderTakesEffectAfterThatBlock) {
         std::unique_lock lock(TickGate::mutex);
         ASSERT_TRUE(TickGate::changed.wait_for(lock, 10s, [] { return TickGate::inside; }));
     }
-    std::atomic<bool> stopped{false};
+    std::atomic<bool> calling{false}, stopped{false};
     std::thread stopper([&] {
+        calling = true;
         music::StopPlayback(song);
         stopped = true;
     });
-    std::this_thread::sleep_for(30ms);
+    // The request must be up before the gate opens, or the worker would
+    // rightly go on with the blocks behind: wait until the stopper is about
+    // to raise it (a loaded machine can leave a new thread unscheduled for a
+    // long while), then give it time for the few instructions to the store.
+    while (!calling) std::this_thread::yield();
+    std::this_thread::sleep_for(100ms);
     EXPECT_FALSE(stopped) << "StopPlayback returned while a block was being rendered";
     {
         std::lock_guard lock(TickGate::mutex);
