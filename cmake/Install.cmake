@@ -18,8 +18,10 @@ foreach(program quandrix quandrix-capture quandrix-texdump quandrix-textpatch qu
   endif()
 endforeach()
 install(FILES README.md LICENSE THIRD_PARTY.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
-file(GLOB QUANDRIX_DOCS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/docs/*.md)
-install(FILES ${QUANDRIX_DOCS} DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
+# The README's links lead into docs/: its pages go along (not the pictures,
+# which would double the package, nor the man pages, installed above). A
+# directory rule rather than a glob, so that no build re-checks the folder.
+install(DIRECTORY docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs FILES_MATCHING PATTERN "*.md" PATTERN man EXCLUDE)
 
 if(WIN32)
   return()
