@@ -231,8 +231,15 @@ async function visit(browser, wanted) {
   try {
     page.setDefaultTimeout(300 * 1000);  // opening the page on a loaded machine
     const [width, height] = wanted.viewport || [640, 480];
-    await page.setViewport({width, height, deviceScaleFactor: wanted.scale || 1, hasTouch: !!wanted.touch,
-                            isMobile: !!wanted.mobile});
+    try {
+      await page.setViewport({width, height, deviceScaleFactor: wanted.scale || 1, hasTouch: !!wanted.touch,
+                              isMobile: !!wanted.mobile});
+    } catch (error) {
+      // Firefox ESR before 141 knows the viewport command that puppeteer
+      // sends but not the screen orientation one sent beside it: the size
+      // is set all the same.
+      if (!firefox || !String(error).includes('setScreenOrientationOverride')) throw error;
+    }
     await page.evaluateOnNewDocument(pageWatch);
     await page.evaluateOnNewDocument(audioGraph(!!wanted.record, wanted.rate, wanted.noWorklet));
     if (wanted.script) await page.evaluateOnNewDocument(wanted.script);
