@@ -190,6 +190,18 @@ TakeValue SetFlag(bool& flag) {
     };
 }
 
+TakeOperands TakeOne(std::string& operand, std::string_view what) {
+    return [&operand, what](std::span<const std::string> operands, const Given&, std::string& error) {
+        if (operands.size() != 1) {
+            const std::string_view noun = what.substr(what.find(' ') + 1);  // "a folder" -> "folder"
+            error = operands.empty() ? std::string(what) + " is needed" : "one " + std::string(noun) + " at a time";
+            return false;
+        }
+        operand = operands[0];
+        return true;
+    };
+}
+
 bool ReadNumber(std::string_view text, double& value) {
     const std::string copy(text);  // strtod needs the terminating NUL
     char* end = nullptr;

@@ -106,6 +106,11 @@ std::optional<int> ReadCommandLine(const Tool& tool, int argc, const char* const
 // A TakeValue for a flag: sets `flag`.
 TakeValue SetFlag(bool& flag);
 
+// A TakeOperands for a tool that takes exactly one operand, `what` ("a
+// folder"): stores it in `operand`; none is "a folder is needed", more are
+// "one folder at a time".
+TakeOperands TakeOne(std::string& operand, std::string_view what);
+
 // Strict number readers for option values: the whole text must be the
 // number; false for an empty text, trailing characters, a value out of the
 // type's range, and (for ReadNumber) infinities and NaN.

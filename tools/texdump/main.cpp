@@ -21,14 +21,7 @@ int main(int argc, char** argv) {
         {{"--all", "", "also every image texture of the table (RGBA after its alpha rule)\n"
                        "and contact-sheet.png, all of them on a checkerboard",
           cli::SetFlag(all)}},
-        [&dir](std::span<const std::string> operands, const cli::Given&, std::string& error) {
-            if (operands.size() != 1) {
-                error = operands.empty() ? "a folder is needed" : "one folder at a time";
-                return false;
-            }
-            dir = operands[0];
-            return true;
-        },
+        cli::TakeOne(dir, "a folder"),
         "Exit status: 0 written; 1 a texture could not be made or written; 2 a bad option."};
     if (const std::optional<int> status = cli::ReadCommandLine(tool, argc, argv)) return *status;
     std::string error;

@@ -18,14 +18,7 @@ int main(int argc, char** argv) {
         "and volume-column command with its cell count and the first place it is heard,\n"
         "and the commands it plays in a way of its own.",
         {{"--json", "", "print the same facts and report as one JSON object", cli::SetFlag(json)}},
-        [&song](std::span<const std::string> files, const cli::Given&, std::string& error) {
-            if (files.size() != 1) {
-                error = files.empty() ? "a song file is needed" : "one song file at a time";
-                return false;
-            }
-            song = files[0];
-            return true;
-        },
+        cli::TakeOne(song, "a song file"),
         "Exit status: 0 the song loads; 2 a bad option, or a file the player cannot read\n"
         "or refuses (the reason goes to standard error)."};
     if (const std::optional<int> status = cli::ReadCommandLine(tool, argc, argv)) return *status;
