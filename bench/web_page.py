@@ -12,7 +12,8 @@ Usage: bench/web_page.py [--page build/web/app/quandrix.html] [--rounds 3] [--ru
 Each round runs the native build, then each browser:
 - Time to the first frame: the page opened from disk, allowed to play sound
   without a click, from the start of its navigation to the end of the first
-  animation frame in which the show drew, --runs fresh pages.
+  animation frame in which the show drew, --runs fresh pages; and that time
+  by stage, from the page's own marks (STARTUP below).
 - Frames per second of the live show: display frames drawn over --seconds,
   counted from 2 s after the first frame (the start-up mode is over then),
   and the browser's CPU time per frame by stage: the page's own thread (the
@@ -149,6 +150,25 @@ def native_fps():
     return float(re.search(r"fps=([0-9.]+)", line).group(1)), cpu
 
 
+# The start-up by the page's marks (performance.mark): from one mark to the
+# next, ms; "" is the navigation's start.
+STARTUP = [
+    ("page and module", "", "module"),       # loading the page, its script, the module's decoding and compiling
+    ("to main", "module", "main"),
+    ("WebGL context", "main", "context"),    # the context and the GL layer's programs
+    ("textures", "context", "song"),         # the texture machine and the uploads, the tube's mesh
+    ("song and prefill", "song", "sound"),   # the song loaded, two seconds rendered and sent
+    ("rest", "sound", "started"),
+    ("first frame", "started", "first-frame"),  # waiting for the browser's frame, then drawing it
+]
+
+
+def startup_stages(marks):
+    """ms per start-up stage of one visit's marks, where both ends were marked."""
+    at = dict(marks, **{"": 0.0})
+    return {name: 1000 * (at[end] - at[begin]) for name, begin, end in STARTUP if begin in at and end in at}
+
+
 def stages_per_frame(frames):
     """A frames step's CPU time by stage, ms per frame."""
     stages = {name: 0.0 for name, _ in STAGES}
@@ -181,7 +201,8 @@ def measure(browser, page, scratch, args, env):
     reports = drive(browser, page, scratch, visits, env)
     live = reports[args.runs]
     frames = frames_step(live)
-    result = {"first": [r["firstFrame"] for r in reports[:args.runs]], "fps": frames["count"] / args.seconds,
+    result = {"first": [r["firstFrame"] for r in reports[:args.runs]],
+              "startup": [startup_stages(r.get("marks", {})) for r in reports[:args.runs]], "fps": frames["count"] / args.seconds,
               "busy": 1000 * frames["busy"] / frames["count"], "stages": stages_per_frame(frames),
               "sound": 1000 * live["audio"]["busy"] / (live["audio"]["frames"] / 44100)}
     if args.seek:
@@ -267,6 +288,9 @@ def main():
         got = [r[browser] for r in rounds]
         print("%s:" % browser)
         print("  first frame  %s ms after navigation" % spread([1000 * t for r in got for t in r["first"]], "%.0f"))
+        visits = [v for r in got for v in r["startup"]]
+        print("  start-up, ms: " + ", ".join("%s %s" % (name, spread([v[name] for v in visits if name in v], "%.0f"))
+                                          for name, _, _ in STARTUP if any(name in v for v in visits)))
         print("  live show    %s frames per second, %s of the native build's" %
               (spread([r["fps"] for r in got]), spread([r[browser]["fps"] / r["native"] for r in rounds], "%.2f")))
         print("  CPU per frame, ms: " + ", ".join(

@@ -212,6 +212,7 @@ mergeInto(LibraryManager.library, {
       return 0;
     }
     if (!QuandrixGL.setUp(gl)) return 0;
+    if (self.performance && performance.mark) performance.mark('quandrix-context');
     QuandrixGL.gl = gl;
     QuandrixGL.canvas = canvas;
     QuandrixGL.lost = false;

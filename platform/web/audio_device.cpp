@@ -24,6 +24,8 @@
 
 #include <emscripten/emscripten.h>
 
+#include "platform/web/web.h"
+
 namespace platform {
 
 namespace {
@@ -74,6 +76,7 @@ void Send(std::uint64_t until) {
 }
 
 bool Open(int) {
+    web::Mark("quandrix-song");
     if (!audio.open) audio.open = HasSound() != 0;
     return audio.open;
 }
@@ -88,6 +91,7 @@ void Play(const std::int16_t* ring, std::size_t frames) {
     audio.sent = 0;
     StartOutput();
     Send(frames);  // the prefill: every frame of the ring is the song's
+    web::Mark("quandrix-sound");
 }
 
 std::uint64_t Position() { return audio.played * 4; }

@@ -15,4 +15,9 @@ bool ListenToPage();
 // Removes those listeners.
 void StopListening();
 
+// A named moment of the start-up on the browser's performance timeline
+// (User Timing: bench/web_page.py reads them, a browser's profiler shows
+// them): "quandrix-context", "-song", "-sound", "-started", "-first-frame".
+void Mark(const char* name);
+
 }  // namespace platform::web

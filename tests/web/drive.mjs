@@ -48,7 +48,8 @@
 // reports its steps, the console messages ({"type", "text"}), uncaught page
 // errors, every request the page made other than for itself and its data:
 // addresses, the first animation frame after the module started
-// ("firstFrame", seconds), the exit status once the show has ended, the
+// ("firstFrame", seconds), the page's start-up marks ("marks": name to
+// seconds after navigation), the exit status once the show has ended, the
 // wake lock's requests and releases ("wakeLock"), the boxes shown, and with
 // "record" the frames recorded and the seconds the page's sound took on its
 // own thread ("audio": {"frames", "busy", "rate"}). A visit that fails
@@ -364,6 +365,9 @@ async function runSteps(browser, page, wanted, report, now) {
   report.state = root.show;
   report.exitStatus = root.exitStatus === undefined ? null : Number(root.exitStatus);
   report.firstFrame = root.firstFrame;
+  // The page's own start-up moments (performance.mark), seconds after navigation.
+  report.marks = await page.evaluate(() => Object.fromEntries(performance.getEntriesByType('mark')
+    .filter((m) => m.name.startsWith('quandrix-')).map((m) => [m.name.slice(9), m.startTime / 1000])));
   report.wakeLock = root.wakeLock;
   if (wanted.record) {
     report.audio = await page.evaluate(() => ({
