@@ -15,7 +15,8 @@
 //
 // Before it runs main the page asks QuandrixPageMoment what its address
 // means (whether to wait on its start screen), so that the page and the
-// program read a moment with the one parser.
+// program read a moment with the one parser, and has QuandrixPrepare make
+// the textures ahead.
 
 #include <cstdio>
 #include <optional>
@@ -25,6 +26,7 @@
 #include "app/frame_loop.h"
 #include "app/page_moment.h"
 #include "app/startup.h"
+#include "gfx/prepared_textures.h"
 #include "music/music.h"
 #include "platform/messages.h"
 #include "platform/page.h"
@@ -128,6 +130,11 @@ extern "C" double QuandrixPageMoment(const char* fragment) {
     if (!warnings.empty()) std::fputs(warnings.c_str(), stdout);
     return moment ? moment->seconds : -1.0;
 }
+
+// Makes the textures' images while the page waits anyway (its start screen,
+// the browser's sound getting ready), so that the start-up only uploads
+// them; the frames are the same.
+extern "C" void QuandrixPrepare() { gfx::PrepareTextures(); }
 
 int main(int argc, char** argv) {
     // The page has already said what it took of the fragment.

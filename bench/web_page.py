@@ -154,9 +154,10 @@ def native_fps():
 # next, ms; "" is the navigation's start.
 STARTUP = [
     ("page and module", "", "module"),       # loading the page, its script, the module's decoding and compiling
-    ("to main", "module", "main"),
+    ("textures made", "module", "prepared"),  # made ahead, while the page waits for a click or the sound
+    ("to main", "prepared", "main"),         # Firefox: waiting for its sound to run
     ("WebGL context", "main", "context"),    # the context and the GL layer's programs
-    ("textures", "context", "song"),         # the texture machine and the uploads, the tube's mesh
+    ("textures", "context", "song"),         # their uploads, the tube's mesh
     ("song and prefill", "song", "sound"),   # the song loaded, two seconds rendered and sent
     ("rest", "sound", "started"),
     ("first frame", "started", "first-frame"),  # waiting for the browser's frame, then drawing it

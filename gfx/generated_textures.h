@@ -16,14 +16,17 @@
 
 namespace gfx {
 
-// Runs the script on the layers (texgen::RunScript) and uploads layer 0 as a
-// new texture through CreateTexture: GL_RGB, 256 x 256, row 0 first. Returns
+// Runs the script on the layers (texgen::RunScript): layer 0 as a texture
+// image, GL_RGB, 256 x 256, row 0 first. No GL.
+TextureImage MakeGeneratedImage(texgen::TextureLayers& layers, std::span<const std::uint8_t> script);
+
+// The same image uploaded as a new texture through CreateTexture. Returns
 // the cell, left bound to GL_TEXTURE_2D, or an empty slot when the cell
 // cannot be allocated.
 TextureSlot RunScript(texgen::TextureLayers& layers, std::span<const std::uint8_t> script);
 
-// Runs the five built-in scripts in their fixed order and stores each
-// texture in its slot of the texture table. When the working layers cannot
+// Runs the five built-in scripts in their fixed order (or takes the images
+// PrepareTextures made) and stores each texture in its slot of the texture table. When the working layers cannot
 // be allocated the five slots stay empty (the scene binds texture 0 for an
 // empty slot); start-up goes on either way.
 void BuildGeneratedTextures();

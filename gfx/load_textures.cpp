@@ -2,6 +2,7 @@
 #include "gfx/gl.h"
 #include "gfx/image_textures.h"
 #include "gfx/point_sprites.h"
+#include "gfx/prepared_textures.h"
 #include "gfx/texture_slots.h"
 #include "gfx/texture_table.h"
 
@@ -9,21 +10,15 @@ namespace gfx {
 
 namespace {
 
-// One image resource into its slot; false when it yields no picture (the
-// slot then stays empty).
+// One image resource into its slot (its prepared image where one fits);
+// false when it yields no picture (the slot then stays empty).
 bool LoadImage(const TextureSlotInfo& slot) {
-    std::size_t size = 0;
-    std::optional<platform::DecodedPicture> picture;
-    {
-        const MemoryBlock block = CopyResourceToMemory(slot.resourceName, imageResourceType, &size);
-        GLint maxTextureSize = 0;
-        glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTextureSize);
-        picture = DecodePicture(block, maxTextureSize);
-    }
-    if (!picture) return false;
-    TextureImage image = MakeTextureImage(*picture, slot.rule);
-    picture.reset();
-    slot.field(textures) = CreateTexture(std::move(image));
+    GLint maxTextureSize = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTextureSize);
+    std::optional<TextureImage> image = TakePreparedImage(slot.id, maxTextureSize);
+    if (!image) image = MakeImageTexture(slot, maxTextureSize);
+    if (!image) return false;
+    slot.field(textures) = CreateTexture(std::move(*image));
     return true;
 }
 
@@ -42,6 +37,7 @@ bool LoadTextures() {
         // on a false result anyway: the frames stop at the first failure.
         if (slot.source == SlotSource::Animation) break;
     }
+    DropPreparedTextures();  // those a failure left behind
     return result;
 }
 

@@ -9,6 +9,7 @@
 #include "gfx/gl.h"
 #include "gfx/image_textures.h"
 #include "gfx/point_sprites.h"
+#include "gfx/prepared_textures.h"
 #include "gfx/texture_table.h"
 #include "tests/support/texture_table_test.h"
 
@@ -79,6 +80,42 @@ TEST_F(LoadTexturesTest, PointSpriteProbeFollowsTheDriver) {
         gfx::glPointParameterfvARB(GL_POINT_DISTANCE_ATTENUATION_ARB, attenuation);
         EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     }
+}
+
+// Every texture as the GL holds it, by slot.
+std::vector<std::vector<std::uint8_t>> ReadAll() {
+    std::vector<std::vector<std::uint8_t>> all;
+    for (const gfx::TextureSlotInfo& slot : gfx::textureSlots) {
+        int width = 0, height = 0;
+        const gfx::TextureSlot& cell = gfx::SlotOf(gfx::textures, slot.id);
+        all.push_back(cell ? ReadBack(cell, &width, &height) : std::vector<std::uint8_t>());
+    }
+    return all;
+}
+
+// The images made ahead (as the web page makes them while it waits) are the
+// textures made at start-up, byte for byte; one too large for the GL's
+// largest texture is made again at the size that GL takes.
+TEST_F(LoadTexturesTest, PreparedImagesAreTheSameTextures) {
+    ASSERT_TRUE(gfx::LoadTextures());
+    const auto fresh = ReadAll();
+    gfx::DeleteTextures();
+
+    gfx::PrepareTextures();
+    ASSERT_TRUE(gfx::LoadTextures());
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    EXPECT_TRUE(ReadAll() == fresh);
+    for (const gfx::TextureSlotInfo& slot : gfx::textureSlots) EXPECT_FALSE(gfx::TakePreparedImage(slot.id, 1 << 20));
+
+    gfx::PrepareTextures();
+    const gfx::TextureSlotInfo& caustics = gfx::Slot(gfx::SlotId::Caustics0);
+    EXPECT_FALSE(gfx::TakePreparedImage(caustics.id, caustics.width / 2));
+    EXPECT_FALSE(gfx::TakePreparedImage(caustics.id, caustics.width));  // handed over once, or never
+    const auto spot = gfx::TakePreparedImage(gfx::SlotId::GenSpot, 256);
+    ASSERT_TRUE(spot);
+    EXPECT_EQ(spot->width, 256);
+    gfx::DropPreparedTextures();
+    EXPECT_FALSE(gfx::TakePreparedImage(gfx::SlotId::GenFire, 256));
 }
 
 TEST_F(LoadTexturesTest, DeleteTexturesEmptiesEverySlot) {
