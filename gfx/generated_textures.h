@@ -26,9 +26,10 @@ TextureImage MakeGeneratedImage(texgen::TextureLayers& layers, std::span<const s
 TextureSlot RunScript(texgen::TextureLayers& layers, std::span<const std::uint8_t> script);
 
 // Runs the five built-in scripts in their fixed order (or takes the images
-// PrepareTextures made) and stores each texture in its slot of the texture table. When the working layers cannot
-// be allocated the five slots stay empty (the scene binds texture 0 for an
-// empty slot); start-up goes on either way.
+// PrepareTextures made) and stores each texture in its slot of the texture
+// table. When the working layers cannot be allocated the five slots stay
+// empty (the scene binds texture 0 for an empty slot); start-up goes on
+// either way.
 void BuildGeneratedTextures();
 
 }  // namespace gfx
