@@ -164,12 +164,14 @@ def drive(browser, page, scratch, visits, env):
 
 
 def native_fps():
-    """The native build's frames per second and main-thread ms per frame (bench/intro_fps.sh)."""
+    """The native build's frames per second, and its main thread's and
+    llvmpipe's rasterising threads' CPU ms per frame (bench/intro_fps.sh)."""
     out = subprocess.run(["bash", os.path.join(ROOT, "bench", "intro_fps.sh")], capture_output=True, text=True,
                          check=True).stdout
     line = next(line for line in out.splitlines() if line.startswith("BM_SceneFrame"))
     cpu = float(re.search(r"\s([0-9.]+) ms\s+([0-9.]+) ms", line).group(2))
-    return float(re.search(r"fps=([0-9.]+)", line).group(1)), cpu
+    raster = float(re.search(r"raster_ms=([0-9.]+)", line).group(1))
+    return float(re.search(r"fps=([0-9.]+)", line).group(1)), cpu, raster
 
 
 # The start-up by the page's marks (performance.mark): from one mark to the
@@ -238,8 +240,9 @@ def account(browsers, args, scratch, sound):
     """The live show with one part of the work switched off at a time."""
     got = {}
     for n in range(args.rounds):
-        fps, _ = native_fps()
-        print("round %d: native %.1f frames per second" % (n + 1, fps), flush=True)
+        fps, cpu, raster = native_fps()
+        print("round %d: native %.1f frames per second, CPU per frame %.1f ms main thread, %.1f ms rasteriser" %
+              (n + 1, fps, cpu, raster), flush=True)
         for browser in browsers:
             visits = [live_visit(args, experiment_script(code)) for _, code in EXPERIMENTS]
             reports = drive(browser, args.page, scratch, visits, sound.env if sound else dict(os.environ))
@@ -288,9 +291,10 @@ def main():
                 account(browsers, args, scratch, sound)
                 return
             for n in range(args.rounds):
-                fps, cpu = native_fps()
-                figures = {"native": fps, "nativeCpu": cpu}
-                print("round %d: native %.1f frames per second (%.1f ms main thread)" % (n + 1, fps, cpu), end="")
+                fps, cpu, raster = native_fps()
+                figures = {"native": fps, "nativeCpu": cpu, "nativeRaster": raster}
+                print("round %d: native %.1f frames per second (%.1f ms main thread, %.1f ms rasteriser)" %
+                      (n + 1, fps, cpu, raster), end="")
                 for browser in browsers:
                     figures[browser] = measure(browser, args.page, scratch, args,
                                                sound.env if sound else dict(os.environ))
@@ -305,8 +309,9 @@ def main():
         print("load average   %s at the end" % " ".join(f.read().split()[:3]))
 
     print("\nmedian (lowest to highest) of %d rounds" % args.rounds)
-    print("native build   %s frames per second, %s ms main thread per frame" %
-          (spread([r["native"] for r in rounds]), spread([r["nativeCpu"] for r in rounds])))
+    print("native build   %s frames per second; CPU per frame, ms: main thread %s, rasteriser %s" %
+          (spread([r["native"] for r in rounds]), spread([r["nativeCpu"] for r in rounds]),
+           spread([r["nativeRaster"] for r in rounds])))
     for browser in browsers:
         got = [r[browser] for r in rounds]
         print("%s:" % browser)
