@@ -30,8 +30,8 @@ With --account, instead: the live show's frame rate and CPU time by stage
 in each browser as it is and with one part of the work switched off at a
 time (the draws, the texture fetches, all but 64 x 48 pixels, the
 reflection's copy, the copy onto the canvas, 24-bit depth, the canvas's
-wait for the compositor), the page's WebGL calls
-replaced for it: where a frame's time goes. The pictures are wrong then;
+wait for the compositor), the page's WebGL calls replaced for it: where a
+frame's time goes. The pictures are wrong then;
 only the time counts.
 
 Build the `web` preset and the default preset's scene_bench first; needs
@@ -112,6 +112,7 @@ class SoundServer:
     listener's sound card makes."""
 
     def __init__(self, directory):
+        self.reader = None
         os.makedirs(directory, exist_ok=True)
         config = os.path.join(directory, "server.pa")
         socket = os.path.join(directory, "native")
@@ -137,7 +138,7 @@ class SoundServer:
         self.reader = subprocess.Popen(["cat", fifo], stdout=subprocess.DEVNULL)
 
     def stop(self):
-        if getattr(self, "reader", None):
+        if self.reader:
             self.reader.kill()
             self.reader.wait()
         if self.server.poll() is None:

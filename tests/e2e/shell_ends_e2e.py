@@ -108,7 +108,8 @@ class EndTestCase(e2e.IntroTestCase):
         self.xvfb.proc.wait(timeout=10)
         return time.monotonic()
 
-    def assert_ended(self, proc, name, since, expected_code, expected_delay, early, late):
+    def assert_ended(self, proc, name, since, expected_code, expected_delay,
+                     early=e2e.EXIT_TOLERANCE, late=e2e.EXIT_LATE):
         code, ended = e2e.wait_exit(proc, timeout=expected_delay + late + 10)
         delay = ended - since
         e2e.measured[name] = delay
@@ -181,7 +182,7 @@ class Signals(EndTestCase):
         sent = time.monotonic()
         os.kill(proc.pid, number)
         stderr = self.assert_ended(proc, "exit delay after " + signal.Signals(number).name, sent, 0,
-                                   e2e.EXIT_DELAY, e2e.EXIT_TOLERANCE, e2e.EXIT_LATE)
+                                   e2e.EXIT_DELAY)
         self.assertEqual(stderr, "")
         self.assert_sound_until_the_stop(3.5)
 
@@ -206,7 +207,7 @@ class Signals(EndTestCase):
         os.kill(proc.pid, signal.SIGHUP)
         os.kill(proc.pid, signal.SIGTERM)
         self.assert_ended(proc, "exit delay after SIGTERM, then three more during the fade", sent, 0,
-                          e2e.EXIT_DELAY, e2e.EXIT_TOLERANCE, e2e.EXIT_LATE)
+                          e2e.EXIT_DELAY)
 
 
 class StopAndContinue(EndTestCase):
@@ -228,7 +229,7 @@ class StopAndContinue(EndTestCase):
         self.assertIsNone(proc.poll())
         pressed = self.key("Escape")(window)
         self.assert_ended(proc, "exit delay after Escape (stopped and continued before)", pressed, 27,
-                          e2e.EXIT_DELAY, e2e.EXIT_TOLERANCE, e2e.EXIT_LATE)
+                          e2e.EXIT_DELAY)
         # No gap and no skipped stretch: the device went on from where it was.
         self.assert_sound_until_the_stop(4.5)
 
@@ -294,7 +295,7 @@ class SoundServerLost(EndTestCase):
         self.assertIsNone(proc.poll())
         pressed = self.key("Escape")(window)
         stderr = self.assert_ended(proc, "exit delay after Escape (sound server lost before)", pressed, 27,
-                                   e2e.EXIT_DELAY, e2e.EXIT_TOLERANCE, e2e.EXIT_LATE)
+                                   e2e.EXIT_DELAY)
         self.assertEqual(stderr, "")
 
 
