@@ -1,8 +1,8 @@
 // The WebGL 2 side of the GL layer (webgl/backend.h): the context, three
-// shader programs, the frame's vertex and index buffers, the frame buffer
-// the intro draws in, and the textures by the layer's GL names. WebGL state
-// is cached here so that a draw sets only what differs from the draw before
-// it.
+// shader programs, the frame's vertex buffers (one for each layout) and
+// index buffer, the frame buffer the intro draws in, and the textures by
+// the layer's GL names. WebGL state is cached here so that a draw sets only
+// what differs from the draw before it.
 //
 // The intro draws into a frame buffer of ours (RGB8 colour, 24-bit depth)
 // rather than the canvas's own, and each frame ends with one copy of it onto
@@ -34,6 +34,11 @@ mergeInto(LibraryManager.library, {
     depth: -1,        // comparison, 0 off
     viewport: null,   // [x, y, width, height] last set
     frame: null,      // {buffer, width, height}: the frame buffer drawn in
+    buffers: null,    // [plain vertices, full vertices]
+    arrays: null,     // vertex arrays by layout: 0 plain, 1 full
+    layout: -1,       // the one bound
+    colour: null,     // [r, g, b, a]: the plain vertices' colour last set
+    indexSize: 4,     // bytes, of the frame's indices
     presenting: false,  // its copy onto the canvas is due
 
     vertexShader: '#version 300 es\n' +
@@ -99,14 +104,26 @@ mergeInto(LibraryManager.library, {
       QuandrixGL.programs = programs;
       QuandrixGL.shading = programs.length - 1;
 
-      gl.bindVertexArray(gl.createVertexArray());
-      gl.bindBuffer(gl.ARRAY_BUFFER, gl.createBuffer());
-      gl.bindBuffer(gl.ELEMENT_ARRAY_BUFFER, gl.createBuffer());
-      var stride = 44;
-      [[0, 4, 0], [1, 2, 16], [2, 4, 24], [3, 1, 40]].forEach(function(a) {
-        gl.enableVertexAttribArray(a[0]);
-        gl.vertexAttribPointer(a[0], a[1], gl.FLOAT, false, stride, a[2]);
+      // One vertex array for each layout, sharing the index buffer. A plain
+      // vertex's colour is the attribute's current value, set per draw, and
+      // its point size 1.
+      var indices = gl.createBuffer();
+      QuandrixGL.buffers = [gl.createBuffer(), gl.createBuffer()];
+      var attributes = [[0, 4, 0], [1, 2, 16], [2, 4, 24], [3, 1, 40]];
+      QuandrixGL.arrays = [[24, 2], [44, 4]].map(function(layout, i) {
+        var array = gl.createVertexArray();
+        gl.bindVertexArray(array);
+        gl.bindBuffer(gl.ARRAY_BUFFER, QuandrixGL.buffers[i]);
+        gl.bindBuffer(gl.ELEMENT_ARRAY_BUFFER, indices);
+        attributes.slice(0, layout[1]).forEach(function(a) {
+          gl.enableVertexAttribArray(a[0]);
+          gl.vertexAttribPointer(a[0], a[1], gl.FLOAT, false, layout[0], a[2]);
+        });
+        return array;
       });
+      QuandrixGL.layout = 1;
+      QuandrixGL.colour = null;
+      gl.vertexAttrib1f(3, 1);
       // No dithering (llvmpipe dithers nothing either), and the depth test
       // decided per draw.
       gl.disable(gl.DITHER);
@@ -164,8 +181,9 @@ mergeInto(LibraryManager.library, {
     // The draws of the frame so far may still read the buffers when the
     // next flush fills them: each flush gives them new storage with its
     // data (orphaning) instead of writing over the storage in use.
+    // (A length of 0 would mean the rest of the module's memory.)
     fill: function(target, pointer, bytes) {
-      QuandrixGL.gl.bufferData(target, HEAPU8, QuandrixGL.gl.STREAM_DRAW, pointer, bytes);
+      if (bytes > 0) QuandrixGL.gl.bufferData(target, HEAPU8, QuandrixGL.gl.STREAM_DRAW, pointer, bytes);
     },
 
     onLost: function(event) {
@@ -341,18 +359,36 @@ mergeInto(LibraryManager.library, {
   },
 
   quandrix_webgl_upload__deps: ['$QuandrixGL'],
-  quandrix_webgl_upload: function(vertices, vertexBytes, indices, indexBytes) {
+  quandrix_webgl_upload: function(vertices, vertexBytes, fullVertices, fullVertexBytes, indices, indexCount,
+                                  indexSize) {
     var gl = QuandrixGL.live();
     if (!gl) return;
+    // The index buffer goes with the bound vertex array, the vertex buffers
+    // with ARRAY_BUFFER, which nothing else uses.
+    gl.bindBuffer(gl.ARRAY_BUFFER, QuandrixGL.buffers[0]);
     QuandrixGL.fill(gl.ARRAY_BUFFER, vertices, vertexBytes);
-    QuandrixGL.fill(gl.ELEMENT_ARRAY_BUFFER, indices, indexBytes);
+    if (fullVertexBytes > 0) {
+      gl.bindBuffer(gl.ARRAY_BUFFER, QuandrixGL.buffers[1]);
+      QuandrixGL.fill(gl.ARRAY_BUFFER, fullVertices, fullVertexBytes);
+    }
+    QuandrixGL.fill(gl.ELEMENT_ARRAY_BUFFER, indices, indexCount * indexSize);
+    QuandrixGL.indexSize = indexSize;
   },
 
   quandrix_webgl_draw__deps: ['$QuandrixGL'],
   quandrix_webgl_draw: function(mode, firstIndex, indexCount, texture, sprite, blendSource, blendDestination,
-                                depthFunc) {
+                                depthFunc, full, red, green, blue, alpha) {
     var gl = QuandrixGL.live();
     if (!gl) return;
+    if (full !== QuandrixGL.layout) {
+      gl.bindVertexArray(QuandrixGL.arrays[full]);
+      QuandrixGL.layout = full;
+    }
+    var c = QuandrixGL.colour;
+    if (!full && !(c && c[0] === red && c[1] === green && c[2] === blue && c[3] === alpha)) {
+      gl.vertexAttrib4f(2, red, green, blue, alpha);
+      QuandrixGL.colour = [red, green, blue, alpha];
+    }
     var shading = texture === 0 ? 0 : sprite ? 2 : 1;
     if (texture !== 0) QuandrixGL.texture(texture);
     if (shading !== QuandrixGL.shading) {
@@ -379,6 +415,7 @@ mergeInto(LibraryManager.library, {
       }
       QuandrixGL.depth = depthFunc;
     }
-    gl.drawElements(mode, indexCount, gl.UNSIGNED_INT, firstIndex * 4);
+    var size = QuandrixGL.indexSize;
+    gl.drawElements(mode, indexCount, size === 2 ? gl.UNSIGNED_SHORT : gl.UNSIGNED_INT, firstIndex * size);
   },
 });

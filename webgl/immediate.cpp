@@ -1,7 +1,9 @@
 // Immediate mode: each glVertex becomes a finished vertex (clip position,
-// texture coordinate, colour, point size), each glEnd a run of indices into
-// the frame's vertex array, joined to the draw before it when their draw
-// state is the same. Flush hands the whole frame to WebGL.
+// texture coordinate, and where it needs them its own colour and point
+// size), each glEnd a run of indices into the frame's vertices of its kind,
+// joined to the draw before it when their draw state (the colour of a plain
+// draw included) is the same. Flush hands the whole frame to WebGL.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -85,13 +87,30 @@ DrawKey CurrentKey(const Layer& layer) {
     return key;
 }
 
+// The colour changed between the vertices of a pair: those it has so far
+// move to the full vertices, with the colour they were given.
+void MakePrimitiveFull(Layer& layer) {
+    const std::size_t first = layer.fullVertices.size();
+    for (std::size_t i = layer.primitiveFirst; i < layer.vertices.size(); ++i) {
+        const Vertex& v = layer.vertices[i];
+        FullVertex f;
+        std::memcpy(f.clip, v.clip, sizeof f.clip);
+        std::memcpy(f.st, v.st, sizeof f.st);
+        std::memcpy(f.rgba, layer.primitiveRgba, sizeof f.rgba);
+        f.pointSize = 1.0f;
+        layer.fullVertices.push_back(f);
+    }
+    layer.vertices.resize(layer.primitiveFirst);
+    layer.primitiveFirst = first;
+    layer.primitiveFull = true;
+}
+
 void Vertex3(float x, float y, float z) {
     Layer& layer = State();
     if (!layer.inside) return;  // GL leaves a vertex outside begin/end undefined
-    Vertex v;
+    FullVertex v;
     Transform(ModelviewProjection(layer), x, y, z, v.clip);
     std::memcpy(v.st, layer.st, sizeof v.st);
-    std::memcpy(v.rgba, layer.rgba, sizeof v.rgba);
     v.pointSize = 1.0f;
     const bool sphere = (layer.texGen[0] && layer.texGenMode[0] == GL_SPHERE_MAP) ||
                         (layer.texGen[1] && layer.texGenMode[1] == GL_SPHERE_MAP);
@@ -102,7 +121,21 @@ void Vertex3(float x, float y, float z) {
         if (sphere) SphereMap(layer, eye, v.st);
         if (point) v.pointSize = DerivedPointSize(layer, eye[2]);
     }
-    layer.vertices.push_back(v);
+    if (!layer.primitiveFull) {
+        if (layer.vertices.size() == layer.primitiveFirst) {
+            std::memcpy(layer.primitiveRgba, layer.rgba, sizeof layer.primitiveRgba);
+        } else if (std::memcmp(layer.primitiveRgba, layer.rgba, sizeof layer.primitiveRgba) != 0) {
+            MakePrimitiveFull(layer);
+        }
+    }
+    if (layer.primitiveFull) {
+        std::memcpy(v.rgba, layer.rgba, sizeof v.rgba);
+        layer.fullVertices.push_back(v);
+    } else {
+        Vertex& plain = layer.vertices.emplace_back();
+        std::memcpy(plain.clip, v.clip, sizeof plain.clip);
+        std::memcpy(plain.st, v.st, sizeof plain.st);
+    }
 }
 
 }  // namespace
@@ -110,16 +143,30 @@ void Vertex3(float x, float y, float z) {
 void Flush() {
     Layer& layer = State();
     if (layer.context && !layer.draws.empty()) {
+        // 16-bit indices where they reach every vertex: a third less to hand
+        // over and for the rasteriser to read than 32-bit ones.
+        const void* indices = layer.indices.data();
+        std::uint32_t indexSize = sizeof(std::uint32_t);
+        if (layer.vertices.size() <= 65536 && layer.fullVertices.size() <= 65536) {
+            layer.shortIndices.resize(layer.indices.size());
+            std::transform(layer.indices.begin(), layer.indices.end(), layer.shortIndices.begin(),
+                           [](std::uint32_t i) { return static_cast<std::uint16_t>(i); });
+            indices = layer.shortIndices.data();
+            indexSize = sizeof(std::uint16_t);
+        }
         quandrix_webgl_upload(layer.vertices.data(), static_cast<std::uint32_t>(layer.vertices.size() * sizeof(Vertex)),
-                              layer.indices.data(),
-                              static_cast<std::uint32_t>(layer.indices.size() * sizeof(std::uint32_t)));
+                              layer.fullVertices.data(),
+                              static_cast<std::uint32_t>(layer.fullVertices.size() * sizeof(FullVertex)), indices,
+                              static_cast<std::uint32_t>(layer.indices.size()), indexSize);
         for (const Draw& draw : layer.draws) {
             const DrawKey& k = draw.key;
             quandrix_webgl_draw(k.mode, draw.firstIndex, draw.indexCount, k.texture, k.sprite ? 1 : 0, k.blendSource,
-                                k.blendDestination, k.depthFunc);
+                                k.blendDestination, k.depthFunc, k.full ? 1 : 0, k.rgba[0], k.rgba[1], k.rgba[2],
+                                k.rgba[3]);
         }
     }
     layer.vertices.clear();
+    layer.fullVertices.clear();
     layer.indices.clear();
     layer.draws.clear();
 }
@@ -138,7 +185,8 @@ void glBegin(GLenum mode) {
     }
     layer.inside = true;
     layer.primitive = mode;
-    layer.primitiveFirst = layer.vertices.size();
+    layer.primitiveFull = mode == GL_POINTS;
+    layer.primitiveFirst = layer.primitiveFull ? layer.fullVertices.size() : layer.vertices.size();
 }
 
 void glEnd() {
@@ -146,7 +194,8 @@ void glEnd() {
     if (!layer.inside) return webgl::Refuse(GL_INVALID_OPERATION, "glEnd", 0);
     layer.inside = false;
     const auto first = static_cast<std::uint32_t>(layer.primitiveFirst);
-    auto count = static_cast<std::uint32_t>(layer.vertices.size() - layer.primitiveFirst);
+    const std::size_t filled = layer.primitiveFull ? layer.fullVertices.size() : layer.vertices.size();
+    auto count = static_cast<std::uint32_t>(filled - layer.primitiveFirst);
     std::vector<std::uint32_t>& out = layer.indices;
     const std::size_t indexStart = out.size();
     switch (layer.primitive) {
@@ -176,10 +225,17 @@ void glEnd() {
         for (std::uint32_t i = 0; i < count; ++i) out.push_back(first + i);
         break;
     }
-    layer.vertices.resize(first + count);  // an incomplete last primitive is dropped
+    // An incomplete last primitive is dropped.
+    if (layer.primitiveFull) {
+        layer.fullVertices.resize(first + count);
+    } else {
+        layer.vertices.resize(first + count);
+    }
     const auto added = static_cast<std::uint32_t>(out.size() - indexStart);
     if (added == 0) return;
-    const webgl::DrawKey key = webgl::CurrentKey(layer);
+    webgl::DrawKey key = webgl::CurrentKey(layer);
+    key.full = layer.primitiveFull;
+    if (!key.full) std::memcpy(key.rgba, layer.primitiveRgba, sizeof key.rgba);
     if (!layer.draws.empty() && layer.draws.back().key == key) {
         layer.draws.back().indexCount += added;
     } else {

@@ -33,6 +33,8 @@ struct DrawKey {
     unsigned blendSource = kBlendOff;         // GL factor, kBlendOff with blending off
     unsigned blendDestination = kBlendOff;
     GLenum depthFunc = 0;                     // GL comparison, 0 with the depth test off
+    bool full = false;                        // its vertices are FullVertex ones
+    float rgba[4] = {};                       // the colour of all its vertices unless full
     bool operator==(const DrawKey&) const = default;
 };
 
@@ -42,14 +44,24 @@ struct Draw {
     std::uint32_t indexCount = 0;
 };
 
-// One vertex as the shader reads it (backend.h).
+// The vertices as the shader reads them (backend.h). Nearly every vertex
+// the intro draws is a Vertex: a begin/end pair of lines or triangles in one
+// colour, which its draw then carries once. Points, which have a size each,
+// and a pair whose colour changes between its vertices are FullVertex ones,
+// kept apart: the bytes handed to WebGL a frame are little more than half.
 struct Vertex {
-    float clip[4];    // clip coordinates
-    float st[2];      // texture coordinates
+    float clip[4];  // clip coordinates
+    float st[2];    // texture coordinates
+};
+static_assert(sizeof(Vertex) == 24, "the shader's vertex layout");
+
+struct FullVertex {
+    float clip[4];
+    float st[2];
     float rgba[4];    // colour, 0..1
     float pointSize;  // pixels; 1 outside points
 };
-static_assert(sizeof(Vertex) == 44, "the shader's vertex layout");
+static_assert(sizeof(FullVertex) == 44, "the shader's full vertex layout");
 
 struct TextureRecord {
     bool exists = false;
@@ -100,10 +112,16 @@ struct Layer {
 
     bool inside = false;           // between glBegin and glEnd
     GLenum primitive = GL_POINTS;
-    std::size_t primitiveFirst = 0;  // its first vertex
+    bool primitiveFull = false;    // its vertices go to fullVertices
+    std::size_t primitiveFirst = 0;  // its first vertex, in the array it fills
+    float primitiveRgba[4] = {};   // the colour of its vertices so far, unless full
 
-    std::vector<Vertex> vertices;  // the frame's, not yet drawn
+    // The frame's, not yet drawn. Each draw's indices count in the array of
+    // its kind of vertex.
+    std::vector<Vertex> vertices;
+    std::vector<FullVertex> fullVertices;
     std::vector<std::uint32_t> indices;
+    std::vector<std::uint16_t> shortIndices;  // the same, for a flush with fewer than 65,536 of each
     std::vector<Draw> draws;
 };
 

@@ -122,18 +122,63 @@ TEST_F(GlLayer, VerticesTextureCoordinatesAndPointSizesAsInGl) {
     glEnd();
     webgl::Present();
 
-    ASSERT_EQ(recording.vertices.size(), 4u);
-    const float* clip = recording.vertices[0].clip;
+    ASSERT_EQ(recording.fullVertices.size(), 4u);  // points have a size each
+    EXPECT_TRUE(recording.vertices.empty());
+    const float* clip = recording.fullVertices[0].clip;
     const double f = 1.0 / std::tan(22.5 * 3.14159265358979 / 180.0);
     EXPECT_NEAR(clip[0], 0.0, 1e-6);
     EXPECT_NEAR(clip[1], f, 1e-5);
     EXPECT_NEAR(clip[2], 100.1 / 99.9 * 5.0 - 20.0 / 99.9, 1e-5);
     EXPECT_NEAR(clip[3], 5.0, 1e-6);
-    EXPECT_NEAR(recording.vertices[1].st[0], 0.5 + 1.0 / (2.0 * std::sqrt(2.0)), 1e-6);
-    EXPECT_NEAR(recording.vertices[1].st[1], 0.5, 1e-6);
-    EXPECT_NEAR(recording.vertices[2].pointSize, 30.0 / std::sqrt(2.0), 1e-5);
-    EXPECT_EQ(recording.vertices[3].pointSize, 20.0f);
+    EXPECT_NEAR(recording.fullVertices[1].st[0], 0.5 + 1.0 / (2.0 * std::sqrt(2.0)), 1e-6);
+    EXPECT_NEAR(recording.fullVertices[1].st[1], 0.5, 1e-6);
+    EXPECT_NEAR(recording.fullVertices[2].pointSize, 30.0 / std::sqrt(2.0), 1e-5);
+    EXPECT_EQ(recording.fullVertices[3].pointSize, 20.0f);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_INVALID_OPERATION));
+}
+
+// A pair in one colour hands over plain vertices and its draw the colour;
+// one whose colour changes between vertices hands over full ones, each with
+// the colour it was given. A flush's indices are 16-bit while they reach.
+TEST_F(GlLayer, ColoursGoWithTheDrawUnlessTheyChangeInsideAPair) {
+    glColor4f(0.6f, 0.9f, 0.7f, 0.7f);
+    Quad();
+    glBegin(GL_QUADS);
+    glColor4f(0.2f, 0.2f, 0.2f, 0.3f);  // set before the first vertex: still one colour
+    for (int i = 0; i < 4; ++i) glVertex2f(static_cast<float>(i), 0);
+    glEnd();
+    glBegin(GL_TRIANGLE_STRIP);
+    glVertex2f(0, 0);
+    glVertex2f(1, 0);
+    glColor4f(1, 0, 0, 1);
+    glVertex2f(2, 0);
+    glEnd();
+    Quad();  // red: plain again
+    webgl::Present();
+
+    ASSERT_EQ(recording.draws.size(), 4u);
+    ASSERT_EQ(recording.vertices.size(), 12u);
+    ASSERT_EQ(recording.fullVertices.size(), 3u);
+    const float colours[4][4] = {{0.6f, 0.9f, 0.7f, 0.7f}, {0.2f, 0.2f, 0.2f, 0.3f}, {0, 0, 0, 0}, {1, 0, 0, 1}};
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(recording.draws[i].full, i == 2) << i;
+        EXPECT_TRUE(std::equal(colours[i], colours[i] + 4, recording.draws[i].rgba)) << i;
+    }
+    EXPECT_EQ(recording.vertices[5].clip[0], 1.0f);
+    EXPECT_EQ(recording.fullVertices[1].rgba[0], 0.2f);
+    EXPECT_EQ(recording.fullVertices[2].rgba[0], 1.0f);
+    EXPECT_EQ(recording.fullVertices[2].clip[0], 2.0f);
+    const std::vector<std::uint32_t> strip(recording.indices.begin() + 12, recording.indices.begin() + 15);
+    EXPECT_EQ(strip, (std::vector<std::uint32_t>{0, 1, 2}));
+    EXPECT_EQ(recording.indices.back(), 11u);
+    EXPECT_EQ(recording.indexSize, 2u);
+
+    glBegin(GL_POINTS);
+    for (int i = 0; i < 65537; ++i) glVertex2f(0, 0);
+    glEnd();
+    webgl::Present();
+    EXPECT_EQ(recording.indexSize, 4u);
+    EXPECT_EQ(recording.indices.back(), 65536u);
 }
 
 TEST_F(GlLayer, RefusalsChangeNothingAndAreReportedOncePerEntryPoint) {

@@ -19,18 +19,31 @@ void quandrix_webgl_texture_image(unsigned, unsigned, int, int, unsigned, int, c
 void quandrix_webgl_copy_texture_image(unsigned, unsigned, int, int, int, int) {}
 void quandrix_webgl_present() {}
 
-void quandrix_webgl_upload(const void* vertices, std::uint32_t vertexBytes, const void* indices,
-                           std::uint32_t indexBytes) {
+void quandrix_webgl_upload(const void* vertices, std::uint32_t vertexBytes, const void* fullVertices,
+                           std::uint32_t fullVertexBytes, const void* indices, std::uint32_t indexCount,
+                           std::uint32_t indexSize) {
     recording.vertices.resize(vertexBytes / sizeof(webgl::Vertex));
     std::memcpy(recording.vertices.data(), vertices, vertexBytes);
-    recording.indices.resize(indexBytes / 4);
-    std::memcpy(recording.indices.data(), indices, indexBytes);
+    recording.fullVertices.resize(fullVertexBytes / sizeof(webgl::FullVertex));
+    std::memcpy(recording.fullVertices.data(), fullVertices, fullVertexBytes);
+    recording.indexSize = indexSize;
+    recording.indices.resize(indexCount);
+    for (std::uint32_t i = 0; i < indexCount; ++i) {
+        if (indexSize == 2) {
+            std::uint16_t index;
+            std::memcpy(&index, static_cast<const char*>(indices) + 2 * i, 2);
+            recording.indices[i] = index;
+        } else {
+            std::memcpy(&recording.indices[i], static_cast<const char*>(indices) + 4 * i, 4);
+        }
+    }
 }
 
 void quandrix_webgl_draw(unsigned mode, std::uint32_t firstIndex, std::uint32_t indexCount, unsigned texture,
-                         int sprite, unsigned blendSource, unsigned blendDestination, unsigned depthFunc) {
+                         int sprite, unsigned blendSource, unsigned blendDestination, unsigned depthFunc, int full,
+                         float red, float green, float blue, float alpha) {
     recording.draws.push_back({mode, firstIndex, indexCount, texture, sprite != 0, blendSource, blendDestination,
-                               depthFunc});
+                               depthFunc, full != 0, {red, green, blue, alpha}});
 }
 
 }  // extern "C"

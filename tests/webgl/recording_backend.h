@@ -12,11 +12,15 @@ struct RecordedDraw {
     unsigned texture;
     bool sprite;
     unsigned blendSource, blendDestination, depthFunc;
+    bool full;
+    float rgba[4];
 };
 
 struct Recording {
     std::vector<webgl::Vertex> vertices;
-    std::vector<std::uint32_t> indices;
+    std::vector<webgl::FullVertex> fullVertices;
+    std::vector<std::uint32_t> indices;  // widened from 16 bits where they came so
+    unsigned indexSize = 0;
     std::vector<RecordedDraw> draws;
 };
 
