@@ -124,6 +124,10 @@ mergeInto(LibraryManager.library, {
       QuandrixGL.layout = 1;
       QuandrixGL.colour = null;
       gl.vertexAttrib1f(3, 1);
+      // Each flush fills the plain vertices through ARRAY_BUFFER and the
+      // full ones through COPY_WRITE_BUFFER, bound once here.
+      gl.bindBuffer(gl.ARRAY_BUFFER, QuandrixGL.buffers[0]);
+      gl.bindBuffer(gl.COPY_WRITE_BUFFER, QuandrixGL.buffers[1]);
       // No dithering (llvmpipe dithers nothing either), and the depth test
       // decided per draw.
       gl.disable(gl.DITHER);
@@ -363,14 +367,9 @@ mergeInto(LibraryManager.library, {
                                   indexSize) {
     var gl = QuandrixGL.live();
     if (!gl) return;
-    // The index buffer goes with the bound vertex array, the vertex buffers
-    // with ARRAY_BUFFER, which nothing else uses.
-    gl.bindBuffer(gl.ARRAY_BUFFER, QuandrixGL.buffers[0]);
+    // Both vertex arrays hold the same index buffer.
     QuandrixGL.fill(gl.ARRAY_BUFFER, vertices, vertexBytes);
-    if (fullVertexBytes > 0) {
-      gl.bindBuffer(gl.ARRAY_BUFFER, QuandrixGL.buffers[1]);
-      QuandrixGL.fill(gl.ARRAY_BUFFER, fullVertices, fullVertexBytes);
-    }
+    QuandrixGL.fill(gl.COPY_WRITE_BUFFER, fullVertices, fullVertexBytes);
     QuandrixGL.fill(gl.ELEMENT_ARRAY_BUFFER, indices, indexCount * indexSize);
     QuandrixGL.indexSize = indexSize;
   },

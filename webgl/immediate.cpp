@@ -108,33 +108,33 @@ void MakePrimitiveFull(Layer& layer) {
 void Vertex3(float x, float y, float z) {
     Layer& layer = State();
     if (!layer.inside) return;  // GL leaves a vertex outside begin/end undefined
-    FullVertex v;
-    Transform(ModelviewProjection(layer), x, y, z, v.clip);
-    std::memcpy(v.st, layer.st, sizeof v.st);
-    v.pointSize = 1.0f;
+    float clip[4];
+    Transform(ModelviewProjection(layer), x, y, z, clip);
+    float st[2] = {layer.st[0], layer.st[1]};
+    float pointSize = 1.0f;
     const bool sphere = (layer.texGen[0] && layer.texGenMode[0] == GL_SPHERE_MAP) ||
                         (layer.texGen[1] && layer.texGenMode[1] == GL_SPHERE_MAP);
     const bool point = layer.primitive == GL_POINTS;
     if (sphere || point) {
         float eye[4];
         Transform(layer.modelview.Top(), x, y, z, eye);
-        if (sphere) SphereMap(layer, eye, v.st);
-        if (point) v.pointSize = DerivedPointSize(layer, eye[2]);
+        if (sphere) SphereMap(layer, eye, st);
+        if (point) pointSize = DerivedPointSize(layer, eye[2]);
     }
+    const float* rgba = layer.rgba;
     if (!layer.primitiveFull) {
+        float* first = layer.primitiveRgba;
         if (layer.vertices.size() == layer.primitiveFirst) {
-            std::memcpy(layer.primitiveRgba, layer.rgba, sizeof layer.primitiveRgba);
-        } else if (std::memcmp(layer.primitiveRgba, layer.rgba, sizeof layer.primitiveRgba) != 0) {
+            std::copy(rgba, rgba + 4, first);
+        } else if (rgba[0] != first[0] || rgba[1] != first[1] || rgba[2] != first[2] || rgba[3] != first[3]) {
             MakePrimitiveFull(layer);
         }
     }
     if (layer.primitiveFull) {
-        std::memcpy(v.rgba, layer.rgba, sizeof v.rgba);
-        layer.fullVertices.push_back(v);
+        layer.fullVertices.push_back(
+            {{clip[0], clip[1], clip[2], clip[3]}, {st[0], st[1]}, {rgba[0], rgba[1], rgba[2], rgba[3]}, pointSize});
     } else {
-        Vertex& plain = layer.vertices.emplace_back();
-        std::memcpy(plain.clip, v.clip, sizeof plain.clip);
-        std::memcpy(plain.st, v.st, sizeof plain.st);
+        layer.vertices.push_back({{clip[0], clip[1], clip[2], clip[3]}, {st[0], st[1]}});
     }
 }
 
