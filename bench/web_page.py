@@ -20,7 +20,8 @@ Each round runs the native build, then each browser:
   intro's WebAssembly and the WebGL calls it makes), the GL calls carried
   out (Chromium's GPU process, Firefox's canvas thread), the rasteriser
   (SwiftShader's or llvmpipe's threads), presentation (the compositors) and
-  the sound; and the time the sound takes on the page's thread.
+  the sound; and the time the sound takes on the page's thread. Then, on
+  another page, its WebGL calls, draws and bytes uploaded per frame.
 - Seeking: the time the page opened at #t=10 takes to hold its picture
   (600 frames drawn on the fixed clock), and the frames per second that is.
 Then the spread of each over the rounds. Other work on the machine moves
@@ -91,6 +92,38 @@ EXPERIMENTS = [
           return get.call(this, type, Object.assign({}, attributes, {desynchronized: true}));
         };"""),
 ]
+
+
+# Counts the page's WebGL calls, its draws and the bytes of its buffer
+# uploads, with the display frames, into the root element's data-gl-count.
+COUNT_CALLS = """(() => {
+  const P = WebGL2RenderingContext.prototype;
+  const got = {calls: 0, draws: 0, bytes: 0, frames: 0};
+  for (const name of Object.getOwnPropertyNames(P)) {
+    const call = Object.getOwnPropertyDescriptor(P, name).value;
+    if (typeof call !== 'function' || name === 'constructor') continue;
+    P[name] = function(...a) {
+      ++got.calls;
+      if (name === 'drawElements' || name === 'drawArrays') ++got.draws;
+      if (name === 'bufferData' && a.length > 4) got.bytes += a[4];
+      return call.apply(this, a);
+    };
+  }
+  const tick = () => {
+    ++got.frames;
+    document.documentElement.dataset.glCount = JSON.stringify(got);
+    requestAnimationFrame(tick);
+  };
+  requestAnimationFrame(tick);
+})();"""
+
+
+def calls_per_frame(report):
+    """WebGL calls, draws and uploaded bytes per frame between the visit's
+    last two steps (COUNT_CALLS)."""
+    first, last = (json.loads(s["root"]["glCount"]) for s in report["steps"][-2:])
+    frames = max(last["frames"] - first["frames"], 1)
+    return {key: (last[key] - first[key]) / frames for key in ("calls", "draws", "bytes")}
 
 
 def experiment_script(code):
@@ -222,6 +255,7 @@ def measure(browser, page, scratch, args, env):
     """One browser's figures of one round."""
     visits = [{"fragment": "", "steps": [{"state": "running"}, {"sleep": 1}]}] * args.runs
     visits.append(live_visit(args, record=True))
+    visits.append({"fragment": "", "script": COUNT_CALLS, "steps": [{"state": "running"}, {"sleep": 2}, {"sleep": 2}]})
     if args.seek:
         visits.append({"fragment": "t=10", "steps": [{"state": "holding", "timeout": 600}]})
     reports = drive(browser, page, scratch, visits, env)
@@ -230,9 +264,10 @@ def measure(browser, page, scratch, args, env):
     result = {"first": [r["firstFrame"] for r in reports[:args.runs]],
               "startup": [startup_stages(r.get("marks", {})) for r in reports[:args.runs]], "fps": frames["count"] / args.seconds,
               "busy": 1000 * frames["busy"] / frames["count"], "stages": stages_per_frame(frames),
-              "sound": 1000 * live["audio"]["busy"] / (live["audio"]["frames"] / 44100)}
+              "sound": 1000 * live["audio"]["busy"] / (live["audio"]["frames"] / 44100),
+              "calls": calls_per_frame(reports[args.runs + 1])}
     if args.seek:
-        seek = reports[args.runs + 1]
+        seek = reports[args.runs + 2]
         result["seek"] = seek["steps"][0]["at"] - seek["firstFrame"]
     return result
 
@@ -326,6 +361,9 @@ def main():
             "%s %s" % (stage, spread([r["stages"][stage] for r in got])) for stage in got[0]["stages"]))
         print("  inside the frame callback %s ms per frame; the sound %s ms on the page's thread per second" %
               (spread([r["busy"] for r in got]), spread([r["sound"] for r in got])))
+        print("  per frame    %s WebGL calls, %s draws, %s MB of vertices and indices uploaded" %
+              (spread([r["calls"]["calls"] for r in got], "%.0f"), spread([r["calls"]["draws"] for r in got], "%.0f"),
+               spread([r["calls"]["bytes"] / 1e6 for r in got], "%.2f")))
         if args.seek:
             print("  seeking      %s s to hold #t=10 (600 frames)" % spread([r["seek"] for r in got]))
 
