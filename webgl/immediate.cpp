@@ -4,6 +4,7 @@
 // joined to the draw before it when their draw state (the colour of a plain
 // draw included) is the same. Flush hands the whole frame to WebGL.
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 
@@ -138,6 +139,71 @@ void Vertex3(float x, float y, float z) {
     }
 }
 
+bool SameBytes(const Vertex& a, const Vertex& b) {
+    std::uint64_t x[3], y[3];
+    std::memcpy(x, &a, sizeof x);
+    std::memcpy(y, &b, sizeof y);
+    return x[0] == y[0] && x[1] == y[1] && x[2] == y[2];
+}
+static_assert(sizeof(Vertex) == 3 * sizeof(std::uint64_t));
+
+std::uint32_t Hash(const Vertex& v) {
+    std::uint32_t words[6];
+    std::memcpy(words, &v, sizeof words);
+    std::uint32_t h = 0;
+    for (std::uint32_t w : words) h = (h ^ w) * 0x85EBCA6Bu;
+    return h ^ (h >> 15);
+}
+
+// The pair just ended (its vertices from `first`, its indices from
+// `indexStart`) keeps one of each set of vertices that are the same to the
+// byte, its indices pointing there: the tube's quads share their corners, a
+// quarter of its vertices. Returns how many are left.
+std::uint32_t JoinEqualVertices(Layer& layer, std::uint32_t first, std::uint32_t count, std::size_t indexStart) {
+    const std::uint32_t mask = std::bit_ceil(2 * count) - 1;
+    std::vector<std::uint32_t>& table = layer.joinTable;  // 1 + a kept vertex, 0 free
+    std::vector<std::uint32_t>& place = layer.joinPlace;  // each vertex's kept one
+    table.assign(mask + 1, 0);
+    place.resize(count);
+    Vertex* v = layer.vertices.data() + first;
+    std::uint32_t kept = 0;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        for (std::uint32_t slot = Hash(v[i]) & mask;; slot = (slot + 1) & mask) {
+            if (table[slot] == 0) {
+                table[slot] = kept + 1;
+                v[kept] = v[i];
+                place[i] = kept++;
+                break;
+            }
+            if (SameBytes(v[table[slot] - 1], v[i])) {
+                place[i] = table[slot] - 1;
+                break;
+            }
+        }
+    }
+    for (std::size_t i = indexStart; i < layer.indices.size(); ++i) {
+        layer.indices[i] = first + place[layer.indices[i] - first];
+    }
+    layer.vertices.resize(first + kept);
+    return kept;
+}
+
+// Then the pair uses an earlier pair's vertices where they are the same:
+// the intro's tubes are drawn in seven passes over four different sets of
+// vertices.
+void ShareVertices(Layer& layer, std::uint32_t first, std::uint32_t count, std::size_t indexStart) {
+    const Vertex* ended = layer.vertices.data() + first;
+    for (const Run& run : layer.runs) {
+        if (run.count != count || std::memcmp(layer.vertices.data() + run.first, ended, count * sizeof(Vertex)) != 0) {
+            continue;
+        }
+        for (std::size_t i = indexStart; i < layer.indices.size(); ++i) layer.indices[i] -= first - run.first;
+        layer.vertices.resize(first);
+        return;
+    }
+    layer.runs.push_back(Run{first, count});
+}
+
 }  // namespace
 
 void Flush() {
@@ -168,6 +234,7 @@ void Flush() {
     layer.vertices.clear();
     layer.fullVertices.clear();
     layer.indices.clear();
+    layer.runs.clear();
     layer.draws.clear();
 }
 
@@ -233,6 +300,10 @@ void glEnd() {
     }
     const auto added = static_cast<std::uint32_t>(out.size() - indexStart);
     if (added == 0) return;
+    if (!layer.primitiveFull && count >= webgl::kLongPair) {
+        count = webgl::JoinEqualVertices(layer, first, count, indexStart);
+        webgl::ShareVertices(layer, first, count, indexStart);
+    }
     webgl::DrawKey key = webgl::CurrentKey(layer);
     key.full = layer.primitiveFull;
     if (!key.full) std::memcpy(key.rgba, layer.primitiveRgba, sizeof key.rgba);

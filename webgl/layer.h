@@ -38,6 +38,16 @@ struct DrawKey {
     bool operator==(const DrawKey&) const = default;
 };
 
+// A long begin/end pair of plain vertices hands each vertex over once: the
+// corners its quads share, and a pass drawn again over the same mesh with
+// the same texture coordinates, come out the same to the byte. Shorter
+// pairs are not worth the search.
+inline constexpr std::uint32_t kLongPair = 64;  // vertices
+struct Run {
+    std::uint32_t first = 0;  // into Layer::vertices
+    std::uint32_t count = 0;
+};
+
 struct Draw {
     DrawKey key;
     std::uint32_t firstIndex = 0;  // into Layer::indices
@@ -122,6 +132,9 @@ struct Layer {
     std::vector<FullVertex> fullVertices;
     std::vector<std::uint32_t> indices;
     std::vector<std::uint16_t> shortIndices;  // the same, for a flush with fewer than 65,536 of each
+    std::vector<Run> runs;                    // the flush's long plain pairs
+    std::vector<std::uint32_t> joinTable;     // JoinEqualVertices' hash table and new places
+    std::vector<std::uint32_t> joinPlace;
     std::vector<Draw> draws;
 };
 

@@ -181,6 +181,48 @@ TEST_F(GlLayer, ColoursGoWithTheDrawUnlessTheyChangeInsideAPair) {
     EXPECT_EQ(recording.indices.back(), 65536u);
 }
 
+// A long pair hands over each vertex once: the corners its quads share, and
+// a second pass over the same mesh with the same texture coordinates, which
+// draws the first pass's vertices. Other coordinates, or a short pair, bring
+// their own.
+TEST_F(GlLayer, ALongPairHandsOverEachVertexOnce) {
+    const auto corner = [](int quad, int k) { return std::make_pair(quad + (k == 1 || k == 2), k >= 2); };
+    const auto mesh = [&](float s) {
+        glBegin(GL_QUADS);
+        for (int quad = 0; quad < 16; ++quad) {  // a row of quads, each sharing an edge with the next
+            for (int k = 0; k < 4; ++k) {
+                glTexCoord2f(s, 0);
+                glVertex2f(static_cast<float>(corner(quad, k).first), static_cast<float>(corner(quad, k).second));
+            }
+        }
+        glEnd();
+    };
+    mesh(0);
+    glEnable(GL_BLEND);
+    mesh(0);
+    mesh(1);
+    mesh(0);
+    Quad();
+    Quad();
+    webgl::Present();
+
+    ASSERT_EQ(recording.draws.size(), 2u);
+    EXPECT_EQ(recording.vertices.size(), 34u + 34u + 4u + 4u);
+    ASSERT_EQ(recording.indices.size(), 4u * 96u + 12u);
+    const int order[6] = {0, 1, 3, 1, 2, 3};
+    for (int pass = 0; pass < 4; ++pass) {
+        for (int i = 0; i < 96; ++i) {
+            const webgl::Vertex& v = recording.vertices[recording.indices[static_cast<std::size_t>(96 * pass + i)]];
+            const auto [x, y] = corner(i / 6, order[i % 6]);
+            EXPECT_EQ(std::make_tuple(v.clip[0], v.clip[1], v.st[0]),
+                      std::make_tuple(static_cast<float>(x), static_cast<float>(y), pass == 2 ? 1.0f : 0.0f))
+                << pass << " " << i;
+        }
+    }
+    EXPECT_EQ(recording.indices[96], recording.indices[0]);  // the same vertices, not a copy
+    EXPECT_EQ(recording.indices.back(), 75u);
+}
+
 TEST_F(GlLayer, RefusalsChangeNothingAndAreReportedOncePerEntryPoint) {
     ::testing::internal::CaptureStderr();
     glEnable(GL_LIGHTING);
