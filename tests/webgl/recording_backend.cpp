@@ -22,10 +22,11 @@ void quandrix_webgl_present() {}
 void quandrix_webgl_upload(const void* vertices, std::uint32_t vertexBytes, const void* fullVertices,
                            std::uint32_t fullVertexBytes, const void* indices, std::uint32_t indexCount,
                            std::uint32_t indexSize) {
-    recording.vertices.resize(vertexBytes / sizeof(webgl::Vertex));
-    std::memcpy(recording.vertices.data(), vertices, vertexBytes);
-    recording.fullVertices.resize(fullVertexBytes / sizeof(webgl::FullVertex));
-    std::memcpy(recording.fullVertices.data(), fullVertices, fullVertexBytes);
+    // Either kind may be empty, its pointer then null.
+    const auto* plain = static_cast<const webgl::Vertex*>(vertices);
+    const auto* full = static_cast<const webgl::FullVertex*>(fullVertices);
+    recording.vertices.assign(plain, plain + vertexBytes / sizeof(webgl::Vertex));
+    recording.fullVertices.assign(full, full + fullVertexBytes / sizeof(webgl::FullVertex));
     recording.indexSize = indexSize;
     recording.indices.resize(indexCount);
     for (std::uint32_t i = 0; i < indexCount; ++i) {
